@@ -1,0 +1,9 @@
+// The commands of mendwell-cli. Each takes the arguments after its name and
+// returns the process exit status.
+#pragma once
+
+namespace mendwell::cli {
+
+int ClassifyCommand(int argc, char** argv, int first);
+
+}  // namespace mendwell::cli

@@ -1,0 +1,42 @@
+// mendwell-cli: the headless front end of Mendwell.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "Mendwell: recover deleted files and files of formatted or damaged media.\n"
+    "\n"
+    "usage: mendwell-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  classify IMAGE               print the file system of an image file's first\n"
+    "                               16 KiB: NTFS, FAT, EXT or OTHER\n"
+    "  classify --disk N [--start SECTOR]\n"
+    "                               the same for disk N (from sector SECTOR, 0 when\n"
+    "                               not given)\n"
+    "  help, --help                 show this text\n"
+    "\n"
+    "Disks are numbered in the order of /sys/block; when MENDWELL_DISKS is set\n"
+    "(image files separated by \":\"), disk N is its N-th file instead.\n"
+    "Media are only ever read, never written.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  std::string command = argv[1];
+  if (command == "help" || command == "--help" || command == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "classify") return mendwell::cli::ClassifyCommand(argc, argv, 2);
+  std::fprintf(stderr, "mendwell-cli: unknown command '%s' (see mendwell-cli --help)\n", command.c_str());
+  return 2;
+}

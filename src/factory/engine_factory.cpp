@@ -1,0 +1,88 @@
+#include "factory/engine_factory.h"
+
+#include <vector>
+
+#include "device/sector_device.h"
+#include "engine/fast_ext_recovery.h"
+
+namespace mendwell {
+
+namespace {
+
+Status ReadFirst16k(SectorDevice& device, uint64_t byteOffset, std::vector<uint8_t>* buffer) {
+  buffer->assign(kClassifyBytes, 0);
+  size_t done = 0;
+  while (done < kClassifyBytes) {
+    size_t got = 0;
+    Status st = device.handle.ReadAtSome(byteOffset + done, buffer->data() + done, kClassifyBytes - done, &got);
+    if (st != kOk) return st;
+    if (got == 0) return kErrReadFault;
+    done += got;
+  }
+  return kOk;
+}
+
+// The engine for a file-system class and mode, not yet opened; null when
+// there is none.
+std::unique_ptr<IFileRecoveryParse> BuildEngine(FileSystemClass fsClass, int32_t professional) {
+  if (professional != 0) {
+    // The combined professional engine is not built yet.
+    return nullptr;
+  }
+  switch (fsClass) {
+    case FileSystemClass::kExt:
+      return std::make_unique<CFastExtRecovery>();
+    case FileSystemClass::kFat:   // fast FAT engine not built yet
+    case FileSystemClass::kNtfs:  // fast NTFS engine not built yet
+    case FileSystemClass::kOther:
+      return nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+Status ClassifyPartition(int32_t diskIndex, uint64_t startSector, FileSystemClass* result) {
+  SectorDevice disk;
+  Status st = OpenDiskDevice(disk, diskIndex);
+  if (st != kOk) return st;
+  FlushVolumeAt(diskIndex, startSector);
+  uint32_t bytesPerSector = DeviceSectorSize(disk);
+  std::vector<uint8_t> first;
+  st = ReadFirst16k(disk, startSector * bytesPerSector, &first);
+  if (st != kOk) return st;
+  *result = ClassifyFileSystem(ByteView(first.data(), first.size()));
+  return kOk;
+}
+
+Status ClassifyImage(const std::string& path, FileSystemClass* result) {
+  SectorDevice image;
+  Status st = OpenImageDevice(image, path);
+  if (st != kOk) return st;
+  std::vector<uint8_t> first;
+  st = ReadFirst16k(image, 0, &first);
+  if (st != kOk) return st;
+  *result = ClassifyFileSystem(ByteView(first.data(), first.size()));
+  return kOk;
+}
+
+std::unique_ptr<IFileRecoveryParse> CreatePartitionEngine(int32_t diskIndex, uint64_t startSector,
+                                                          uint64_t sectorCount, uint16_t tag, int32_t professional) {
+  FileSystemClass fsClass;
+  if (ClassifyPartition(diskIndex, startSector, &fsClass) != kOk) return nullptr;
+  std::unique_ptr<IFileRecoveryParse> engine = BuildEngine(fsClass, professional);
+  // A failed open shows up later as read errors, as with any unreadable
+  // medium.
+  if (engine) engine->OpenPartition(diskIndex, startSector, sectorCount, tag);
+  return engine;
+}
+
+std::unique_ptr<IFileRecoveryParse> CreateImageEngine(const std::string& path, uint16_t tag, int32_t professional) {
+  FileSystemClass fsClass;
+  if (ClassifyImage(path, &fsClass) != kOk) return nullptr;
+  std::unique_ptr<IFileRecoveryParse> engine = BuildEngine(fsClass, professional);
+  if (engine) engine->OpenImage(path, tag);
+  return engine;
+}
+
+}  // namespace mendwell
