@@ -55,7 +55,7 @@ FileRecord DecodeFileRecord(ByteView b) {
   r.location = b.le64(70);
   r.origin = b.le64(78);
   ByteView name = b.Sub(86, kFileRecordNameSize);
-  std::memcpy(r.name.data(), name.data(), name.size());
+  if (!name.empty()) std::memcpy(r.name.data(), name.data(), name.size());
   r.name[kFileRecordNameSize - 1] = '\0';
   return r;
 }
