@@ -85,4 +85,9 @@ std::unique_ptr<IFileRecoveryParse> CreateImageEngine(const std::string& path, u
   return engine;
 }
 
+std::unique_ptr<IFileRecoveryParse> CreateRowEngine(const MediumRow& row, int32_t professional) {
+  if (row.kind == MediumRow::Kind::kImage) return CreateImageEngine(row.imagePath, row.tag, professional);
+  return CreatePartitionEngine(row.diskIndex, row.startSector, row.sectorCount, row.tag, professional);
+}
+
 }  // namespace mendwell

@@ -9,6 +9,7 @@
 
 #include "engine/engine_interface.h"
 #include "engine/file_system_class.h"
+#include "engine/medium_row.h"
 #include "platform/status.h"
 
 namespace mendwell {
@@ -29,5 +30,9 @@ std::unique_ptr<IFileRecoveryParse> CreatePartitionEngine(int32_t diskIndex, uin
 
 // The same for an image file (start 0, OpenImage instead of OpenPartition).
 std::unique_ptr<IFileRecoveryParse> CreateImageEngine(const std::string& path, uint16_t tag, int32_t professional);
+
+// The engine for a row of the drivers (partition or image), as the scan
+// driver's EngineFactory.
+std::unique_ptr<IFileRecoveryParse> CreateRowEngine(const MediumRow& row, int32_t professional);
 
 }  // namespace mendwell

@@ -105,6 +105,32 @@ Status FileHandle::ReadAtSome(uint64_t offset, void* buffer, size_t length, size
   return kOk;
 }
 
+Status FileHandle::WriteAll(uint64_t offset, const void* buffer, size_t length) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    ssize_t n = ::pwrite(fd_, bytes + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return LastStatus();
+    if (n == 0) return kErrDiskFull;
+    done += static_cast<size_t>(n);
+  }
+  return kOk;
+}
+
+Status FileHandle::ReadAll(uint64_t offset, void* buffer, size_t length) const {
+  uint8_t* bytes = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    size_t got = 0;
+    Status st = ReadAtSome(offset + done, bytes + done, length - done, &got);
+    if (st != kOk) return st;
+    if (got == 0) return kErrReadFault;
+    done += got;
+  }
+  return kOk;
+}
+
 Status FileHandle::Seek(uint64_t offset) {
   if (offset > static_cast<uint64_t>(INT64_MAX)) return kErrInvalidParameter;
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return LastStatus();

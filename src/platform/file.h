@@ -44,6 +44,11 @@ class FileHandle {
   // One positioned read (pread); *done is the bytes that arrived.
   Status ReadAtSome(uint64_t offset, void* buffer, size_t length, size_t* done) const;
 
+  // Writes all of buffer at offset (pwrite, repeated for partial writes).
+  Status WriteAll(uint64_t offset, const void* buffer, size_t length);
+  // Reads all of length at offset; 30 (read fault) when the file ends first.
+  Status ReadAll(uint64_t offset, void* buffer, size_t length) const;
+
   Status Seek(uint64_t offset);
   Status SeekEnd(uint64_t* newPosition);
   Status Truncate(uint64_t length);
