@@ -138,6 +138,7 @@ Status ResultStore::WritePending() {
   pending_.clear();
   Status st = records_.WriteAll(recordsBytes_, block.data(), block.size());
   if (st == kOk) recordsBytes_ += block.size();
+  cacheValid_ = false;  // the last cached block may have grown
   return st;
 }
 
@@ -175,16 +176,26 @@ void ResultStore::CloseStore() {
   appended_ = 0;
   idBase_ = 0;
   recordsBytes_ = 0;
+  cacheValid_ = false;
 }
 
 Status ResultStore::ReadRecord(uint32_t recordId, FileRecord* record) {
   if (recordId == 0) return kErrInvalidParameter;
   uint64_t offset = static_cast<uint64_t>(recordId - 1) * kFileRecordSize;
   if (offset + kFileRecordSize <= recordsBytes_) {
-    uint8_t bytes[kFileRecordSize];
-    Status st = records_.ReadAll(offset, bytes, sizeof bytes);
-    if (st != kOk) return st;
-    *record = DecodeFileRecord(ByteView(bytes, sizeof bytes));
+    // Records of one folder mostly lie together: read a whole block of 200
+    // records once and serve its neighbours from memory.
+    uint64_t blockStart = offset - offset % kRecordBlockBytes;
+    if (!cacheValid_ || cacheStart_ != blockStart) {
+      size_t len = static_cast<size_t>(std::min<uint64_t>(kRecordBlockBytes, recordsBytes_ - blockStart));
+      cache_.resize(len);
+      cacheValid_ = false;
+      Status st = records_.ReadAll(blockStart, cache_.data(), len);
+      if (st != kOk) return st;
+      cacheStart_ = blockStart;
+      cacheValid_ = true;
+    }
+    *record = DecodeFileRecord(ByteView(cache_.data() + (offset - blockStart), kFileRecordSize));
     return kOk;
   }
   uint64_t written = recordsBytes_ / kFileRecordSize;
@@ -363,11 +374,24 @@ int32_t ResultStore::ByType(const std::string& filterText, std::vector<FileRecor
 }
 
 void SortDisplayOrder(std::vector<FileRecord>& records) {
-  std::stable_sort(records.begin(), records.end(), [](const FileRecord& a, const FileRecord& b) {
-    bool fa = a.isFolder != 0, fb = b.isFolder != 0;
-    if (fa != fb) return !fa;
-    return CompareNoCase(a.Name(), b.Name()) < 0;
+  // Records are large: sort their positions, then move each record once.
+  struct Key {
+    bool folder;
+    std::string_view name;
+    uint32_t index;
+  };
+  std::vector<Key> keys;
+  keys.reserve(records.size());
+  for (size_t i = 0; i < records.size(); ++i)
+    keys.push_back(Key{records[i].isFolder != 0, records[i].Name(), static_cast<uint32_t>(i)});
+  std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    if (a.folder != b.folder) return !a.folder;
+    return CompareNoCase(a.name, b.name) < 0;
   });
+  std::vector<FileRecord> sorted;
+  sorted.reserve(records.size());
+  for (const Key& k : keys) sorted.push_back(records[k.index]);
+  records.swap(sorted);
 }
 
 std::string FormatRelations(const ResultStore::RelationIndex& index) {

@@ -113,6 +113,10 @@ class ResultStore {
   std::unordered_map<uint32_t, uint64_t> keyOfRecord_;
   std::unordered_map<uint32_t, size_t> folderNameOfNode_;
   bool lookupsBuilt_ = false;
+  // The block of records read last (see ReadRecord).
+  std::vector<uint8_t> cache_;
+  uint64_t cacheStart_ = 0;
+  bool cacheValid_ = false;
   ListProgressFn listFn_ = nullptr;
   void* listUser_ = nullptr;
 };
