@@ -5,5 +5,7 @@
 namespace mendwell::cli {
 
 int ClassifyCommand(int argc, char** argv, int first);
+int ScanCommand(int argc, char** argv, int first);
+int RecoverCommand(int argc, char** argv, int first);
 
 }  // namespace mendwell::cli

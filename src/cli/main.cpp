@@ -18,7 +18,22 @@ const char kUsage[] =
     "  classify --disk N [--start SECTOR]\n"
     "                               the same for disk N (from sector SECTOR, 0 when\n"
     "                               not given)\n"
+    "  scan --mode deleted MEDIUM [--json] [--type EXT,...]\n"
+    "                               scan a medium and list the files found, as a\n"
+    "                               folder tree, or with --json one JSON object per\n"
+    "                               line (path, name, size, folder, deleted, intact,\n"
+    "                               engine, created, modified)\n"
+    "  recover --mode deleted MEDIUM --to DIR [--type EXT,...] [--force]\n"
+    "                               scan, then copy every file found (or those of the\n"
+    "                               given types; \"other\" for files of no known type)\n"
+    "                               into DIR/photo, DIR/audio, DIR/video,\n"
+    "                               DIR/document, DIR/archive or DIR/others. A DIR on\n"
+    "                               the medium itself is refused unless --force.\n"
     "  help, --help                 show this text\n"
+    "\n"
+    "MEDIUM is an image file, or --disk N --start SECTOR --count SECTORS for a\n"
+    "partition (or any stretch) of disk N. Progress goes to stderr; Ctrl-C\n"
+    "cancels (exit status 130).\n"
     "\n"
     "Disks are numbered in the order of /sys/block; when MENDWELL_DISKS is set\n"
     "(image files separated by \":\"), disk N is its N-th file instead.\n"
@@ -37,6 +52,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "classify") return mendwell::cli::ClassifyCommand(argc, argv, 2);
+  if (command == "scan") return mendwell::cli::ScanCommand(argc, argv, 2);
+  if (command == "recover") return mendwell::cli::RecoverCommand(argc, argv, 2);
   std::fprintf(stderr, "mendwell-cli: unknown command '%s' (see mendwell-cli --help)\n", command.c_str());
   return 2;
 }

@@ -1,0 +1,113 @@
+#include "cli/scan_session.h"
+
+#include "carving/file_classification.h"
+#include "cli/interrupt.h"
+#include "cli/medium_argument.h"
+#include "factory/engine_factory.h"
+
+namespace mendwell::cli {
+
+namespace {
+
+class ScanProgressPrinter : public ScanObserver {
+ public:
+  ScanProgressPrinter(std::vector<MediumRow>& rows, ProgressDisplay& progress) : rows_(rows), progress_(progress) {}
+  void OnStage(const StageInfo& stage) override {
+    progress_.Stage("Scanning " + DescribeRow(rows_[stage.rowIndex]));
+  }
+  void OnProgress(const ScanProgressInfo& p) override {
+    std::string detail;
+    if (p.hasSectors)
+      detail = std::to_string(p.sectorsDone) + "/" + std::to_string(p.sectorsTotal) + " sectors, " +
+               std::to_string(p.filesFound) + " files found";
+    progress_.Update(p.shownPercent, p.secondsLeft, detail);
+  }
+
+ private:
+  std::vector<MediumRow>& rows_;
+  ProgressDisplay& progress_;
+};
+
+class SearchProgressPrinter : public SearchObserver {
+ public:
+  explicit SearchProgressPrinter(ProgressDisplay& progress) : progress_(progress) {}
+  void OnProgress(int32_t percent) override { progress_.Update(percent, -1, "listing found files"); }
+
+ private:
+  ProgressDisplay& progress_;
+};
+
+}  // namespace
+
+ScanOutcome ScanAndSearch(std::vector<MediumRow>& rows, int32_t mode, const std::string& filter,
+                          ProgressDisplay& progress, std::vector<FoundFile>* found) {
+  ScanOutcome outcome;
+  std::vector<MediumRow*> pointers;
+  for (MediumRow& r : rows) pointers.push_back(&r);
+
+  ScanProgressPrinter scanPrinter(rows, progress);
+  ScanDriver scan(pointers, mode, scanPrinter, &CreateRowEngine);
+  SetInterruptTarget(&scan.control());
+  int32_t result = scan.Run();
+  SetInterruptTarget(nullptr);
+  progress.Finish();
+  outcome.cancelled = scan.control().cancelRequested();
+  if (result == kScanResultNoEngine) {
+    outcome.noEngine = true;
+    for (size_t i = 0; i < rows.size(); ++i)
+      if (!rows[i].engine) {
+        outcome.failedRow = i;
+        break;
+      }
+    return outcome;
+  }
+
+  // Only rows that were scanned are searched.
+  std::vector<MediumRow*> scanned;
+  for (MediumRow& r : rows)
+    if (r.engine) scanned.push_back(&r);
+  SearchProgressPrinter searchPrinter(progress);
+  SearchDriver search(scanned, filter, *found, searchPrinter);
+  SetInterruptTarget(&search.control());
+  search.Run();
+  SetInterruptTarget(nullptr);
+  progress.Finish();
+  outcome.cancelled = outcome.cancelled || search.control().cancelRequested();
+  return outcome;
+}
+
+std::string FilterForTypes(const std::string& types) {
+  if (types.empty()) return DefaultTypeFilter() + "|.other";
+  std::string filter;
+  size_t pos = 0;
+  while (pos <= types.size()) {
+    size_t comma = types.find(',', pos);
+    if (comma == std::string::npos) comma = types.size();
+    std::string ext = types.substr(pos, comma - pos);
+    while (!ext.empty() && (ext[0] == '.' || ext[0] == '*')) ext.erase(0, 1);
+    if (ext == "other") {
+      filter += filter.empty() ? ".other" : "|.other";
+    } else if (!ext.empty()) {
+      for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      filter += (filter.empty() ? "*." : "|*.") + ext;
+    }
+    pos = comma + 1;
+  }
+  return filter;
+}
+
+bool ParseMode(const std::string& text, int32_t* mode, std::string* error) {
+  if (text == "deleted") {
+    *mode = kModeDeletedFiles;
+    return true;
+  }
+  if (text == "formatted" || text == "deep") {
+    *error = "the " + text + " scan mode is not available yet; use --mode deleted";
+    return false;
+  }
+  *error = "unknown mode '" + text + "' (deleted, formatted or deep)";
+  return false;
+}
+
+}  // namespace mendwell::cli
