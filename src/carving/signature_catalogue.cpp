@@ -58,7 +58,7 @@ uint8_t LowerAscii(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint
 
 // MPEG program stream (pack header followed by a system header) or
 // elementary video stream (sequence header followed by a group of pictures).
-C TestMpeg(ByteView s, CarveContext&) {
+C TestMpeg(ByteView s, const CarveContext&) {
   if (s.size() < 16 || s.u8(0) != 0x00 || s.u8(1) != 0x00 || s.u8(2) != 0x01) return C::kNone;
   static constexpr uint8_t kSystemHeader[] = {0x00, 0x00, 0x01, 0xBB};
   static constexpr uint8_t kGroupOfPictures[] = {0x00, 0x00, 0x01, 0xB8};
@@ -67,18 +67,18 @@ C TestMpeg(ByteView s, CarveContext&) {
   return C::kNone;
 }
 
-C TestMp4(ByteView s, CarveContext&) {
+C TestMp4(ByteView s, const CarveContext&) {
   if (s.size() < 32 || !At(s, 4, "ftyp")) return C::kNone;
   return At(s, 8, "iso") || At(s, 8, "mp42") ? C::kMp4 : C::kNone;
 }
 
-C TestRealMedia(ByteView s, CarveContext&) { return At(s, 0, ".RMF") ? C::kRmvb : C::kNone; }
+C TestRealMedia(ByteView s, const CarveContext&) { return At(s, 0, ".RMF") ? C::kRmvb : C::kNone; }
 
-C TestAsf(ByteView s, CarveContext&) {
+C TestAsf(ByteView s, const CarveContext&) {
   return s.size() >= 24 && AtGuid(s, 0, kAsfHeaderObject) ? C::kWmv : C::kNone;
 }
 
-C TestSwf(ByteView s, CarveContext&) {
+C TestSwf(ByteView s, const CarveContext&) {
   if (s.size() < 8 || !At(s, 1, "WS")) return C::kNone;
   uint8_t version = s.u8(3);
   if (s.u8(0) == 'C') return version >= 6 && version <= 15 ? C::kSwf : C::kNone;
@@ -86,21 +86,21 @@ C TestSwf(ByteView s, CarveContext&) {
   return C::kNone;
 }
 
-C TestAvi(ByteView s, CarveContext&) {
+C TestAvi(ByteView s, const CarveContext&) {
   return s.size() >= 16 && At(s, 0, "RIFF") && At(s, 8, "AVI ") && At(s, 12, "LIST") ? C::kAvi : C::kNone;
 }
 
-C TestFlv(ByteView s, CarveContext&) {
+C TestFlv(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {'F', 'L', 'V', 0x01};
   static constexpr uint8_t kHeaderSize[] = {0x00, 0x00, 0x00, 0x09};
   return s.size() >= 16 && At(s, 0, kSignature) && At(s, 5, kHeaderSize) ? C::kFlv : C::kNone;
 }
 
-C Test3gp(ByteView s, CarveContext&) {
+C Test3gp(ByteView s, const CarveContext&) {
   return s.size() >= 32 && At(s, 4, "ftyp") && At(s, 8, "3gp") ? C::k3gp : C::kNone;
 }
 
-C TestMkv(ByteView s, CarveContext&) {
+C TestMkv(ByteView s, const CarveContext&) {
   static constexpr uint8_t kEbml[] = {0x1A, 0x45, 0xDF, 0xA3};
   return s.size() >= 16 && At(s, 0, kEbml) ? C::kMkv : C::kNone;
 }
@@ -108,7 +108,7 @@ C TestMkv(ByteView s, CarveContext&) {
 // The packet at offset 0 must be the first of a stream, not the middle of
 // one: the sector before it must not end in packets, and no transport
 // stream carved earlier in the scan may cover it.
-bool TsContinuesEarlierStream(CarveContext& context) {
+bool TsContinuesEarlierStream(const CarveContext& context) {
   const uint32_t s = context.sectorSize;
   // A stream in the very first sector of the medium cannot continue anything.
   if (context.currentSector == 0) return false;
@@ -122,7 +122,7 @@ bool TsContinuesEarlierStream(CarveContext& context) {
   return false;
 }
 
-C TestTransportStream(ByteView s, CarveContext& context) {
+C TestTransportStream(ByteView s, const CarveContext& context) {
   if (s.size() < 188 || s.u8(0) != 0x47) return C::kNone;
   if (s.u8(1) == 0 && s.u8(2) == 0 && s.u8(3) == 0) return C::kNone;
   for (size_t offset = 188; offset < s.size(); offset += 188)
@@ -144,7 +144,7 @@ C TestTransportStream(ByteView s, CarveContext& context) {
 
 // AVCHD: 192-byte packets whose 4-byte time stamp precedes the 188-byte
 // packet; the stream starts with a program association table.
-C TestMts(ByteView s, CarveContext& context) {
+C TestMts(ByteView s, const CarveContext& context) {
   static constexpr uint8_t kPat[] = {0x00, 0x00, 0xB0, 0x11, 0x00, 0x00, 0xC1, 0x00};
   if (s.size() < 16 || !At(s, 8, kPat)) return C::kNone;
   if (s.le32(0) == 0) return C::kMts;
@@ -152,13 +152,13 @@ C TestMts(ByteView s, CarveContext& context) {
   return context.mtsFlag ? C::kNone : C::kMts;
 }
 
-C TestMxf(ByteView s, CarveContext&) {
+C TestMxf(ByteView s, const CarveContext&) {
   static constexpr uint8_t kPartitionPack[] = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01,
                                                0x0D, 0x01, 0x02, 0x01, 0x01, 0x02, 0x04, 0x00};
   return s.size() >= 16 && At(s, 0, kPartitionPack) ? C::kMxf : C::kNone;
 }
 
-C TestMp3(ByteView s, CarveContext&) {
+C TestMp3(ByteView s, const CarveContext&) {
   if (!s.Has(0, 10) || !At(s, 0, "ID3")) return C::kNone;
   if (s.u8(3) == 0xFF || s.u8(4) == 0xFF || (s.u8(5) & 0x1F) != 0) return C::kNone;
   // The tag size is four 7-bit bytes.
@@ -167,43 +167,43 @@ C TestMp3(ByteView s, CarveContext&) {
   return C::kMp3;
 }
 
-C TestMidi(ByteView s, CarveContext&) {
+C TestMidi(ByteView s, const CarveContext&) {
   static constexpr uint8_t kHeaderLength[] = {0x00, 0x00, 0x00, 0x06};
   return s.size() >= 16 && At(s, 0, "MThd") && At(s, 4, kHeaderLength) && At(s, 14, "MTrk") ? C::kMid : C::kNone;
 }
 
-C TestApe(ByteView s, CarveContext&) { return At(s, 0, "MAC ") ? C::kApe : C::kNone; }
+C TestApe(ByteView s, const CarveContext&) { return At(s, 0, "MAC ") ? C::kApe : C::kNone; }
 
-C TestWav(ByteView s, CarveContext&) {
+C TestWav(ByteView s, const CarveContext&) {
   return s.size() >= 16 && At(s, 0, "RIFF") && At(s, 8, "WAVE") && At(s, 12, "fmt ") ? C::kWav : C::kNone;
 }
 
-C TestMov(ByteView s, CarveContext&) {
+C TestMov(ByteView s, const CarveContext&) {
   if (s.size() < 16) return C::kNone;
   if (At(s, 0, "moov")) return C::kMov;
   return At(s, 4, "ftyp") && At(s, 8, "qt  ") ? C::kMov : C::kNone;
 }
 
-C TestMp2(ByteView s, CarveContext&) {
+C TestMp2(ByteView s, const CarveContext&) {
   static constexpr uint8_t kFrame[] = {0xFF, 0xFD, 0xE4, 0x00};
   return At(s, 0, kFrame) ? C::kMp2 : C::kNone;
 }
 
-C TestMmf(ByteView s, CarveContext&) { return At(s, 0, "MMMD") ? C::kMmf : C::kNone; }
+C TestMmf(ByteView s, const CarveContext&) { return At(s, 0, "MMMD") ? C::kMmf : C::kNone; }
 
-C TestGif(ByteView s, CarveContext&) {
+C TestGif(ByteView s, const CarveContext&) {
   if (!s.Has(0, 6) || !At(s, 0, "GIF")) return C::kNone;
   auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
   return digit(s.u8(3)) && digit(s.u8(4)) && s.u8(5) >= 'a' && s.u8(5) <= 'z' ? C::kGif : C::kNone;
 }
 
-C TestBmp(ByteView s, CarveContext&) {
+C TestBmp(ByteView s, const CarveContext&) {
   if (s.size() < 40 || s.u8(0) != 'B' || (s.u8(1) != 'M' && s.u8(1) != 'A')) return C::kNone;
   // Reserved words zero and a BITMAPINFOHEADER (40 bytes).
   return s.le16(6) == 0 && s.le16(8) == 0 && s.le32(14) == 40 ? C::kBmp : C::kNone;
 }
 
-C TestJpeg(ByteView s, CarveContext&) {
+C TestJpeg(ByteView s, const CarveContext&) {
   static constexpr uint8_t kApp0[] = {0xFF, 0xD8, 0xFF, 0xE0};
   static constexpr uint8_t kApp1[] = {0xFF, 0xD8, 0xFF, 0xE1};
   if (s.size() < 16 || s.u8(0) != 0xFF) return C::kNone;
@@ -212,21 +212,21 @@ C TestJpeg(ByteView s, CarveContext&) {
   return C::kNone;
 }
 
-C TestPng(ByteView s, CarveContext&) {
+C TestPng(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
   return At(s, 0, kSignature) ? C::kPng : C::kNone;
 }
 
-C TestPsd(ByteView s, CarveContext&) { return s.size() >= 40 && At(s, 0, "8BPS") ? C::kPsd : C::kNone; }
+C TestPsd(ByteView s, const CarveContext&) { return s.size() >= 40 && At(s, 0, "8BPS") ? C::kPsd : C::kNone; }
 
-C TestTiff(ByteView s, CarveContext&) {
+C TestTiff(ByteView s, const CarveContext&) {
   static constexpr uint8_t kBigEndian[] = {0x4D, 0x4D, 0x00, 0x2A};
   static constexpr uint8_t kLittleEndian[] = {0x49, 0x49, 0x2A, 0x00};
   return At(s, 0, kBigEndian) || At(s, 0, kLittleEndian) ? C::kTif : C::kNone;
 }
 
 // Icon directory whose images follow it back to back, in directory order.
-C TestIcon(ByteView s, CarveContext&) {
+C TestIcon(ByteView s, const CarveContext&) {
   static constexpr uint8_t kIconHeader[] = {0x00, 0x00, 0x01, 0x00};
   if (s.size() < 16 || !At(s, 0, kIconHeader)) return C::kNone;
   const uint32_t count = s.le16(4);
@@ -255,7 +255,7 @@ bool Utf16NameStarts(ByteView entry, std::string_view text) {
 // (Word's file information block, Excel's BIFF8 BOF record), then the root
 // entry's class identifier, then the stream names of the first directory
 // sector. Assumes compound-file sectors of the device's sector size.
-C CompoundSubType(ByteView header, CarveContext& context) {
+C CompoundSubType(ByteView header, const CarveContext& context) {
   const uint32_t s = context.sectorSize;
   if (s == 0) return C::kOle;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[s]);
@@ -279,7 +279,7 @@ C CompoundSubType(ByteView header, CarveContext& context) {
   return C::kOle;
 }
 
-C TestCompound(ByteView s, CarveContext& context) {
+C TestCompound(ByteView s, const CarveContext& context) {
   static constexpr uint8_t kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   return At(s, 0, kSignature) ? CompoundSubType(s, context) : C::kNone;
 }
@@ -311,7 +311,7 @@ C OfficeTypeOfName(ByteView window, size_t nameStart) {
 // headers of the ZIP's first 20 sectors, read as five windows of four
 // sectors; each window keeps the last 4 bytes of the one before so that a
 // signature across the seam is still found.
-C OfficeOpenXmlSubType(CarveContext& context) {
+C OfficeOpenXmlSubType(const CarveContext& context) {
   static constexpr uint8_t kLocalHeader[] = {0x50, 0x4B, 0x03, 0x04};
   static constexpr uint8_t kCentralHeader[] = {0x50, 0x4B, 0x01, 0x02};
   static constexpr uint8_t kEndRecord[] = {0x50, 0x4B, 0x05, 0x06};
@@ -355,14 +355,14 @@ C OfficeOpenXmlSubType(CarveContext& context) {
   return C::kNone;
 }
 
-C TestOfficeOpenXml(ByteView s, CarveContext& context) {
+C TestOfficeOpenXml(ByteView s, const CarveContext& context) {
   static constexpr uint8_t kLocalHeader[] = {0x50, 0x4B, 0x03, 0x04};
   return s.size() >= 31 && At(s, 0, kLocalHeader) ? OfficeOpenXmlSubType(context) : C::kNone;
 }
 
-C TestPdf(ByteView s, CarveContext&) { return At(s, 0, "%PDF-") ? C::kPdf : C::kNone; }
+C TestPdf(ByteView s, const CarveContext&) { return At(s, 0, "%PDF-") ? C::kPdf : C::kNone; }
 
-C TestGzip(ByteView s, CarveContext&) {
+C TestGzip(ByteView s, const CarveContext&) {
   static constexpr uint8_t kDeflate[] = {0x1F, 0x8B, 0x08};
   if (s.size() < 16 || !At(s, 0, kDeflate)) return C::kNone;
   const uint8_t flags = s.u8(3), extra = s.u8(8), os = s.u8(9);
@@ -371,26 +371,26 @@ C TestGzip(ByteView s, CarveContext&) {
   return os <= 0x0D || os == 0xFF ? C::kGz : C::kNone;
 }
 
-C Test7z(ByteView s, CarveContext&) {
+C Test7z(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {0x37, 0x7A, 0xBC, 0xAF, 0x27};
   return At(s, 0, kSignature) ? C::k7z : C::kNone;
 }
 
-C TestZip(ByteView s, CarveContext&) {
+C TestZip(ByteView s, const CarveContext&) {
   static constexpr uint8_t kLocalHeader[] = {0x50, 0x4B, 0x03, 0x04};
   return s.size() >= 48 && At(s, 0, kLocalHeader) ? C::kZip : C::kNone;
 }
 
-C TestRar(ByteView s, CarveContext&) {
+C TestRar(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
   return At(s, 0, kSignature) ? C::kRar : C::kNone;
 }
 
-C TestCab(ByteView s, CarveContext&) { return s.size() >= 36 && At(s, 0, "MSCF") ? C::kCab : C::kNone; }
+C TestCab(ByteView s, const CarveContext&) { return s.size() >= 36 && At(s, 0, "MSCF") ? C::kCab : C::kNone; }
 
 // Windows PE image; the characteristics tell a driver from a library from
 // a program.
-C TestPe(ByteView s, CarveContext&) {
+C TestPe(ByteView s, const CarveContext&) {
   static constexpr uint8_t kPeSignature[] = {'P', 'E', 0x00, 0x00};
   if (s.size() < 512 || !At(s, 0, "MZ")) return C::kNone;
   const uint32_t header = s.le32(60);
@@ -402,34 +402,34 @@ C TestPe(ByteView s, CarveContext&) {
   return C::kExe;
 }
 
-C TestGhost(ByteView s, CarveContext&) {
+C TestGhost(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {0xFE, 0xEF, 0x00, 0x00};
   return At(s, 0, kSignature) ? C::kGho : C::kNone;
 }
 
-C TestSqlite(ByteView s, CarveContext&) {
+C TestSqlite(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
                                            'o', 'r', 'm', 'a', 't', ' ', '3', 0x00};
   return s.size() >= 16 && At(s, 0, kSignature) ? C::kDb : C::kNone;
 }
 
-C TestDbx(ByteView s, CarveContext&) {
+C TestDbx(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {0xCF, 0xAD, 0x12, 0xFE};
   return s.size() >= 16 && At(s, 0, kSignature) ? C::kDbx : C::kNone;
 }
 
-C TestPst(ByteView s, CarveContext&) {
+C TestPst(ByteView s, const CarveContext&) {
   return s.size() >= 16 && At(s, 0, "!BDN") && At(s, 8, "SM") ? C::kPst : C::kNone;
 }
 
 // Reached only by compound documents the compound row did not take, which
 // never happens for a full signature; kept for the table's completeness.
-C TestFla(ByteView s, CarveContext&) {
+C TestFla(ByteView s, const CarveContext&) {
   static constexpr uint8_t kSignature[] = {0xD0, 0xCF, 0x11, 0xE0};
   return s.size() >= 16 && At(s, 0, kSignature) ? C::kFla : C::kNone;
 }
 
-C TestTrueType(ByteView s, CarveContext&) {
+C TestTrueType(ByteView s, const CarveContext&) {
   static constexpr uint8_t kVersion[] = {0x00, 0x01, 0x00, 0x00};
   if (s.size() < 16 || !At(s, 0, kVersion)) return C::kNone;
   const uint32_t tables = s.be16(4);
@@ -639,7 +639,7 @@ const SignatureEntry* EntryOfExtension(std::string_view extension, FileTypeCode*
 
 std::span<const SignatureEntry> SignatureCatalogue() { return kCatalogue; }
 
-FileTypeCode DetectFileType(ByteView sector, CarveContext& context) {
+FileTypeCode DetectFileType(ByteView sector, const CarveContext& context) {
   for (const SignatureEntry& entry : kCatalogue) {
     FileTypeCode code = entry.test(sector, context);
     if (code != C::kNone) return code;

@@ -123,8 +123,9 @@ struct ExtensionCode {
 
 // A header test: the type the sector starts, or kNone. The sector view's
 // length is the sector length the test sees; the context gives the
-// sector size, reader, current and start sectors and the scan flags.
-using HeaderTest = FileTypeCode (*)(ByteView sector, CarveContext& context);
+// sector size, reader, current and start sectors and the scan flags, and
+// is never changed by a test.
+using HeaderTest = FileTypeCode (*)(ByteView sector, const CarveContext& context);
 
 // One row of the catalogue.
 struct SignatureEntry {
@@ -144,7 +145,7 @@ std::span<const SignatureEntry> SignatureCatalogue();
 // Open XML and transport stream tests read further sectors from
 // context.currentSector on, and the transport stream and MTS tests read the
 // context's flags and ranges: the caller sets the context first.
-FileTypeCode DetectFileType(ByteView sector, CarveContext& context);
+FileTypeCode DetectFileType(ByteView sector, const CarveContext& context);
 
 // The extension a carved file of this type receives ("" for kNone and
 // unused values).
