@@ -38,14 +38,17 @@ struct CarveContext {
   uint64_t progressTotal = 1;         // sectors the scan covers, never zero
   int32_t secondsLeft = -1;           // remaining-time estimate, -1 while none
   uint64_t filesFound = 0;
-  ScanProgressFn progress = nullptr;  // 11-argument scan progress callback
+  ScanProgressFn progress = nullptr;  // scan progress, called once per read-ahead block
   void* progressUser = nullptr;
   int32_t progressScale = 100;
   Status cancelResult = kOk;          // last answer of the progress callback
   bool tsFlag = false;                // set by every recognition attempt except one that carved a non-TS type
   bool mtsFlag = false;               // the previous recognition attempt found an mts
   TsRangeList tsRanges;
-  std::unique_ptr<uint8_t[]> scratch;  // kCarveBlockBytes once AllocateScratch succeeded
+  // The read-ahead block buffer of the size rules (kCarveBlockBytes once
+  // AllocateScratch succeeded). The header tests never use it, so a rule
+  // may run them on sectors that lie in it.
+  std::unique_ptr<uint8_t[]> scratch;
 
   // Allocates the read-ahead block buffer when it is missing. 0 or 8.
   Status AllocateScratch();
