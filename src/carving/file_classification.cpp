@@ -21,7 +21,7 @@ const char* const kPreviewCopyList =
     "*.xlsx|*.xlsm|*.csv|*.odc|*.vsd|*.vsdm|*.vsdx|*.pub|*.mpp|*.ics|*.vcf|*.msg|*.zip|*.rar|*.gzip|*.tar|*.7z|"
     "*.cab|*.arj|*.lzh|*.ace|*.gz|*.uue|*.bz2|*.jar|*.iso";
 
-std::string NameExtension(std::string_view name) {
+std::string ExtensionOfName(std::string_view name) {
   size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return {};
   std::string ext(name.substr(dot + 1));
@@ -41,7 +41,7 @@ const std::string& KnownExtensionText() {
 }
 
 std::string CategoryFolderOf(std::string_view fileName) {
-  std::string ext = NameExtension(fileName);
+  std::string ext = ExtensionOfName(fileName);
   if (ExtensionInList(ext, kPictureList)) return "photo";
   if (ExtensionInList(ext, kAudioList)) return "audio";
   if (ExtensionInList(ext, kVideoList)) return "video";
@@ -77,7 +77,7 @@ std::string DefaultTypeFilter() {
 
 std::string NormaliseExtension(std::string_view fileName) {
   if (fileName.find('.') == std::string_view::npos) return "unknow";
-  std::string ext = NameExtension(fileName);
+  std::string ext = ExtensionOfName(fileName);
   static const struct {
     const char* from;
     const char* to;
@@ -89,7 +89,7 @@ std::string NormaliseExtension(std::string_view fileName) {
 }
 
 bool IsDamagedPicture(std::string_view fileName, bool intact) {
-  return !intact && ExtensionInList(NameExtension(fileName), kPictureList);
+  return !intact && ExtensionInList(ExtensionOfName(fileName), kPictureList);
 }
 
 }  // namespace mendwell

@@ -19,7 +19,7 @@ extern const char* const kPreviewCopyList;
 
 // The text after the last "." of a name, lower-cased (ASCII); empty when
 // the name has no ".".
-std::string NameExtension(std::string_view name);
+std::string ExtensionOfName(std::string_view name);
 
 // Membership is a plain, case-sensitive substring search of the lower-case
 // extension in the list text, so partial matches count: "ra" is in the

@@ -4,6 +4,7 @@
 
 #include "device/sector_device.h"
 #include "engine/fast_ext_recovery.h"
+#include "fat/fast_fat_engine.h"
 
 namespace mendwell {
 
@@ -32,7 +33,8 @@ std::unique_ptr<IFileRecoveryParse> BuildEngine(FileSystemClass fsClass, int32_t
   switch (fsClass) {
     case FileSystemClass::kExt:
       return std::make_unique<CFastExtRecovery>();
-    case FileSystemClass::kFat:   // fast FAT engine not built yet
+    case FileSystemClass::kFat:
+      return std::make_unique<CFastFatRecovery>();
     case FileSystemClass::kNtfs:  // fast NTFS engine not built yet
     case FileSystemClass::kOther:
       return nullptr;
