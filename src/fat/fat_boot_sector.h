@@ -81,6 +81,16 @@ struct FatGeometry {
   uint64_t FatStart() const { return volumeStart + reservedSectors; }
   uint32_t ClusterBytes() const { return sectorsPerCluster * bytesPerSector; }
   FatLayout Layout() const { return {sectorsPerCluster, dataStart, volumeStart, rootSectors}; }
+  // Sectors to read for one cluster of a folder: the whole fixed root region
+  // for cluster 0 on FAT12/16, otherwise one cluster.
+  uint32_t FolderReadSectors(uint32_t cluster) const {
+    return cluster == 0 && rootSectors != 0 ? rootSectors : sectorsPerCluster;
+  }
+  // First cluster named by a directory entry's two cluster words: the high
+  // word only counts on FAT32.
+  uint32_t EntryCluster(uint16_t high, uint16_t low) const {
+    return IsFat32() ? (static_cast<uint32_t>(high) << 16) | low : low;
+  }
 };
 
 // Geometry of the volume whose boot sector is given, starting at absolute

@@ -8,6 +8,7 @@ namespace mendwell {
 
 Status FatWindow::Open(SectorDevice* device, const FatGeometry& geometry) {
   Close();
+  if (device == nullptr || geometry.bytesPerSector == 0 || geometry.sectorsPerFat == 0) return kErrInvalidParameter;
   device_ = device;
   type_ = geometry.type;
   bytesPerSector_ = geometry.bytesPerSector;

@@ -20,6 +20,7 @@ class FatWindow {
   // must outlive the window) and fills it from the FAT's start: 16 MiB, or
   // the whole FAT when it is smaller. Returns the status of that first fill;
   // the window stays usable after a failure and retries on the next entry.
+  // 87, leaving the window closed, without a device, sector size or FAT.
   Status Open(SectorDevice* device, const FatGeometry& geometry);
 
   // Unbinds the device and frees the buffer.

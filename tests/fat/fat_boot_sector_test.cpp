@@ -33,6 +33,9 @@ TEST(FatBootSector, FloppyRootRegionComesFromTheRootEntryCount) {
   EXPECT_EQ(g.rootCluster, 0u);
   EXPECT_EQ(FolderStartSector(g.Layout(), 0), 19u);
   EXPECT_EQ(FolderStartSector(g.Layout(), 2), 33u);
+  EXPECT_EQ(g.FolderReadSectors(0), 14u);
+  EXPECT_EQ(g.FolderReadSectors(2), 1u);
+  EXPECT_EQ(g.EntryCluster(1, 5), 5u);  // no high word below FAT32
 }
 
 TEST(FatBootSector, TypeFollowsClusterCountAndFat32Layout) {
@@ -65,6 +68,8 @@ TEST(FatBootSector, TypeFollowsClusterCountAndFat32Layout) {
   EXPECT_EQ(g32.rootSectors, 0u);
   EXPECT_EQ(g32.rootCluster, 2u);
   EXPECT_EQ(g32.Layout(), (FatLayout{1, 1292, 100, 0}));
+  EXPECT_EQ(g32.FolderReadSectors(0), 1u);
+  EXPECT_EQ(g32.EntryCluster(1, 5), 0x10005u);
   // Without the type text, a 16-bit FAT size of 0 still means FAT32.
   fat32.typeText = "        ";
   EXPECT_EQ(Geometry(fat32).type, FatType::kFat32);

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
+#include <vector>
 
 #include "fat_test_bytes.h"
+#include "fat/fat_boot_sector.h"
 #include "platform/time.h"
 
 namespace mendwell {
@@ -259,6 +262,37 @@ TEST(FatDirectory, LongNames) {
   EXPECT_EQ(pieces.count(), 19u);
   std::string text = LongNameText(pieces);
   EXPECT_EQ(text.size(), 258u);  // 129 two-byte characters: the 130th would pass 259
+}
+
+}  // namespace
+}  // namespace mendwell
+
+namespace mendwell {
+namespace {
+
+// Hostile bytes: every decoder on random views of every length up to two
+// sectors stays inside them (the sanitizer build checks the reads).
+TEST(FatDirectory, DecodersStayInsideShortAndRandomViews) {
+  std::mt19937 random(20201);
+  for (size_t length = 0; length <= 1024; length += (length < 70 ? 1 : 61)) {
+    for (int round = 0; round < 20; ++round) {
+      std::vector<uint8_t> bytes(length);
+      for (uint8_t& b : bytes) b = static_cast<uint8_t>(random() % 4 == 0 ? 0 : random());
+      ByteView view(bytes.data(), bytes.size());
+      FatDirEntry d = DecodeFatDirEntry(view);
+      IsPlausibleEntry(view);
+      IsFolderStart(view);
+      IsPlausibleDirectoryBlock(view);
+      LongNameChecksum(view);
+      FatLongNamePieces pieces;
+      pieces.Add(view);
+      EXPECT_LE(LongNameText(pieces).size(), 259u);
+      ShortNameText(d, false);
+      DecodeCreationTime(d);
+      FatGeometry g;
+      FatGeometryFromBootSector(view, 0, &g);
+    }
+  }
 }
 
 }  // namespace
