@@ -169,8 +169,8 @@ TEST(FastFatEngine, RecoversAWholeDeletedFolderTree) {
 }
 
 // Copies a fixture and lets a test damage the copy.
-std::string DamagedCopy(const TempDir& dir, const std::string& image) {
-  std::string path = dir.File(image);
+std::string DamagedCopy(const TempDir& dir, const std::string& image, const std::string& copyName) {
+  std::string path = dir.File(copyName);
   test::WriteFile(path, test::ReadFile(FixturePath(image)));
   return path;
 }
@@ -190,7 +190,7 @@ uint64_t FindBytes(const std::string& path, const std::string& needle) {
 TEST(FastFatEngine, DamagedVolumesEndTheScanAndRecoveryStaysInTheDestination) {
   TempDir dir;
   // 1. Every FAT entry chained into one big ring.
-  std::string ring = DamagedCopy(dir, "fat16_deleted.img");
+  std::string ring = DamagedCopy(dir, "fat16_deleted.img", "ring.img");
   {
     std::vector<uint8_t> boot = test::ReadFile(ring);
     ByteView b(boot.data(), 512);
@@ -203,15 +203,20 @@ TEST(FastFatEngine, DamagedVolumesEndTheScanAndRecoveryStaysInTheDestination) {
     Patch(ring, fatStart, fat);
   }
   // 2. A long name carrying "../.." and a folder whose ".." names itself.
-  std::string names = DamagedCopy(dir, "fat32_deleted.img");
+  std::string names = DamagedCopy(dir, "fat32_deleted.img", "names.img");
   uint64_t lfn = FindBytes(names, std::string("d\0e\0l\0e\0t\0", 10));
   ASSERT_NE(lfn, UINT64_MAX);
   Patch(names, lfn, {'.', 0, '.', 0, '/', 0, '.', 0, '.', 0});
+  uint64_t dotdot = FindBytes(names, "..         \x10");
+  ASSERT_NE(dotdot, UINT64_MAX);
+  std::vector<uint8_t> dot = test::ReadFile(names);
+  Patch(names, dotdot + 20, {dot[dotdot - 32 + 20], dot[dotdot - 32 + 21]});  // ".." = "." (itself)
+  Patch(names, dotdot + 26, {dot[dotdot - 32 + 26], dot[dotdot - 32 + 27]});
   // 3. Half the volume cut off.
-  std::string cut = DamagedCopy(dir, "fat32_deleted.img");
+  std::string cut = DamagedCopy(dir, "fat32_deleted.img", "cut.img");
   ASSERT_EQ(::truncate(cut.c_str(), static_cast<off_t>(test::ReadFile(cut).size() / 3)), 0);
   // 4. A boot sector with absurd values: 0 FATs of 65535 sectors.
-  std::string absurd = DamagedCopy(dir, "fat12_deleted.img");
+  std::string absurd = DamagedCopy(dir, "fat12_deleted.img", "absurd.img");
   Patch(absurd, 13, {0x80, 0xFF, 0xFF, 0x00});
 
   for (const std::string& image : {ring, names, cut, absurd}) {
