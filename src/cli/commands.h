@@ -5,5 +5,8 @@
 namespace mendwell::cli {
 
 int ClassifyCommand(int argc, char** argv, int first);
+int MediaCommand(int argc, char** argv, int first);
+int ImageCommand(int argc, char** argv, int first);
+int LangCommand(int argc, char** argv, int first);
 
 }  // namespace mendwell::cli
