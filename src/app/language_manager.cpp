@@ -43,7 +43,9 @@ bool ConversionFits(const std::string& length, char letter, char expected) {
   }
 }
 
-bool FormatMatches(const std::string& format, const char* expected) {
+}  // namespace
+
+bool FormatFits(const std::string& format, const char* expected) {
   size_t next = 0;
   const size_t count = std::strlen(expected);
   for (size_t i = 0; i < format.size(); ++i) {
@@ -63,8 +65,6 @@ bool FormatMatches(const std::string& format, const char* expected) {
   }
   return true;
 }
-
-}  // namespace
 
 LanguageManager& LanguageManager::Instance() {
   static LanguageManager manager(ExecutableFolder());
@@ -146,7 +146,7 @@ std::string FormatText(const char* format, ...) {
 }
 
 std::string FormatChecked(const std::string& format, const char* expected, ...) {
-  if (!FormatMatches(format, expected)) return format;
+  if (!FormatFits(format, expected)) return format;
   va_list args;
   va_start(args, expected);
   std::string out = VFormat(format.c_str(), args);

@@ -72,5 +72,8 @@ std::string FormatText(const char* format, ...) __attribute__((format(printf, 1,
 // damaged language file cannot make printf read arguments that are not
 // there.
 std::string FormatChecked(const std::string& format, const char* expected, ...);
+// Whether a format's conversions fit `expected` ('d' int, 'c' char, 's'
+// text, 'U' unsigned 64-bit with "ll"), in order, with no more of them.
+bool FormatFits(const std::string& format, const char* expected);
 
 }  // namespace mendwell

@@ -32,6 +32,7 @@ struct ProgressView {
   bool terminal = false;
   int32_t lastPercent = -1;
   int32_t lastSeconds = -2;
+  int32_t lastLine = -100;  // percent of the last plain line
   bool drawn = false;
 };
 
@@ -40,7 +41,7 @@ std::string TimeText(int32_t secondsLeft) {
   return Msg("MSG0305") + " " + DurationText(secondsLeft);
 }
 
-// A bar redrawn in place on a terminal; otherwise one line per percent.
+// A bar redrawn in place on a terminal; otherwise a line every 5 percent.
 int32_t ShowProgress(void* userData, int32_t percent, uint64_t sectorsDone, uint64_t sectorsTotal,
                      int32_t secondsLeft) {
   if (gInterrupted) return RESULT_CANCELLED;
@@ -58,7 +59,8 @@ int32_t ShowProgress(void* userData, int32_t percent, uint64_t sectorsDone, uint
     std::fprintf(stderr, "\r%s %s %3d%%  %s  %s\033[K", bar.c_str(), Msg("MSG0301").c_str(), percent, counts.c_str(),
                  TimeText(secondsLeft).c_str());
     view->drawn = true;
-  } else if (newPercent) {
+  } else if (newPercent && (percent >= view->lastLine + 5 || percent == 100)) {
+    view->lastLine = percent;
     std::fprintf(stderr, "%s %d%%  %s  %s\n", Msg("MSG0301").c_str(), percent, counts.c_str(),
                  TimeText(secondsLeft).c_str());
   }
