@@ -16,10 +16,11 @@ constexpr uint64_t kFatFileLimit = 2147483648ULL;
 ImageDestinationCheck CheckImageDestination(uint64_t sourceBytes, const DestinationVolume& volume) {
   if (volume.onSource) return ImageDestinationCheck::kOnSourceVolume;
   std::string name = AsciiLower(volume.fileSystem);
-  if (name.find("fat32") != std::string::npos && sourceBytes > kFat32FileLimit)
-    return ImageDestinationCheck::kFat32TooSmall;
-  if (name.find("fat") != std::string::npos && name.find("exfat") == std::string::npos && sourceBytes > kFatFileLimit)
-    return ImageDestinationCheck::kFatTooSmall;
+  if (name.find("fat32") != std::string::npos) {
+    if (sourceBytes > kFat32FileLimit) return ImageDestinationCheck::kFat32TooSmall;
+  } else if (name.find("fat") != std::string::npos && name.find("exfat") == std::string::npos) {
+    if (sourceBytes > kFatFileLimit) return ImageDestinationCheck::kFatTooSmall;
+  }
   if (volume.freeKnown && volume.freeBytes < sourceBytes) return ImageDestinationCheck::kNotEnoughSpace;
   return ImageDestinationCheck::kAccepted;
 }
