@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,8 +61,10 @@ TEST(ImageCommand, CopiesARowAndTellsHowToScanIt) {
   const std::string image = dir.File("ntfs part.img");
   std::string out;
   ASSERT_EQ(RunCommand(Disks() + CliPath() + " image --row 3 --out '" + image + "' --scan 2>/dev/null", &out), 0);
-  std::vector<uint8_t> disk = test::ReadFile(FixturePath("disk_mbr.img"));
-  std::vector<uint8_t> part(disk.begin() + 96256 * 512, disk.begin() + (96256 + 16384) * 512);
+  std::vector<uint8_t> part(16384 * 512);
+  std::ifstream disk(FixturePath("disk_mbr.img"), std::ios::binary);
+  disk.seekg(96256 * 512);
+  disk.read(reinterpret_cast<char*>(part.data()), static_cast<std::streamsize>(part.size()));
   EXPECT_TRUE(test::ReadFile(image) == part);
   EXPECT_NE(out.find("mendwell-cli scan '" + image + "'"), std::string::npos) << out;
 }

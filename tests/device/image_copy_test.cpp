@@ -30,9 +30,11 @@ int32_t Record(void* userData, int32_t percent, uint64_t done, uint64_t total, i
   return r->cancelAt != 0 && r->calls.size() == r->cancelAt ? RESULT_CANCELLED : 0;
 }
 
-std::vector<uint8_t> Range(const std::vector<uint8_t>& bytes, uint64_t startSector, uint64_t count) {
-  return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(startSector * 512),
-                              bytes.begin() + static_cast<std::ptrdiff_t>((startSector + count) * 512));
+// Whether a file holds exactly the sectors [start, start + count) of a disk.
+bool HoldsRange(const std::string& file, const std::string& disk, uint64_t start, uint64_t count) {
+  if (std::filesystem::file_size(file) != count * 512) return false;
+  return test::RunCommand("cmp -s -n " + std::to_string(count * 512) + " -i 0:" + std::to_string(start * 512) + " '" +
+                          file + "' '" + disk + "'") == 0;
 }
 
 class ImageCopy : public ::testing::Test {
@@ -42,19 +44,19 @@ class ImageCopy : public ::testing::Test {
 };
 
 TEST_F(ImageCopy, PartitionRangesAreCopiedExactlyOverALargerFile) {
-  const std::vector<uint8_t> disk = test::ReadFile(FixturePath("disk_mbr.img"));
   // The whole FAT32 partition, and a run that ends with a short chunk.
   const struct {
     uint64_t start, count;
   } cases[] = {{2048, 73728}, {96256, 1000}};
   for (const auto& c : cases) {
     const std::string out = dir_.File("part.img");
-    test::WriteFile(out, std::vector<uint8_t>(40 * 1024 * 1024, 0xAB));
+    test::WriteFile(out, {1, 2, 3});
+    std::filesystem::resize_file(out, 40 * 1024 * 1024);  // longer than any case
     Recorder recorder;
     ImageCopyJob job;
     job.progress = Record;
     ASSERT_EQ(CopyToImage(job, 0, c.start, c.count, out, &recorder), kOk);
-    EXPECT_TRUE(test::ReadFile(out) == Range(disk, c.start, c.count)) << c.start;
+    EXPECT_TRUE(HoldsRange(out, FixturePath("disk_mbr.img"), c.start, c.count)) << c.start;
     ASSERT_FALSE(recorder.calls.empty());
     EXPECT_EQ(recorder.calls.front().secondsLeft, -1);
     EXPECT_EQ(recorder.calls.back().percent, 100);
@@ -90,14 +92,13 @@ TEST_F(ImageCopy, CancelLeavesThePartialImage) {
 
 TEST_F(ImageCopy, RefusesToWriteOverItsSource) {
   const std::string source = dir_.File("source.img");
-  const std::vector<uint8_t> original = test::ReadFile(FixturePath("disk_gpt.img"));
-  test::WriteFile(source, original);
+  std::filesystem::copy_file(FixturePath("disk_gpt.img"), source);
   ::setenv("MENDWELL_DISKS", source.c_str(), 1);
   ImageCopyJob job;
   Status st = CopyToImage(job, 0, 2048, 100, source, nullptr);
   EXPECT_EQ(st, kErrInvalidParameter);
   EXPECT_EQ(ImageCopyResult(st), kImageFailed);
-  EXPECT_TRUE(test::ReadFile(source) == original);
+  EXPECT_TRUE(HoldsRange(FixturePath("disk_gpt.img"), source, 0, 81920));
 }
 
 TEST_F(ImageCopy, FailuresAreReported) {
