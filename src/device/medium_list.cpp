@@ -22,10 +22,31 @@ uint8_t TypeForFileSystem(const std::string& fileSystem, uint8_t tableType) {
   return tableType;
 }
 
+// Names of kernel file-system types as users know them, for volumes whose
+// disk cannot be read and so cannot be probed.
+std::string KernelTypeName(const std::string& kernelType) {
+  if (kernelType == "vfat" || kernelType == "msdos") return "FAT";
+  if (kernelType == "ntfs" || kernelType == "ntfs3") return "NTFS";
+  if (kernelType == "exfat") return "exFAT";
+  return kernelType;
+}
+
+// Where a partition is mounted and its kernel file-system type.
+std::string MountOf(const std::string& node, std::string* kernelType) {
+  std::string mountPoint = MountPointOfDevice(node);
+  if (kernelType && !mountPoint.empty())
+    for (const MountInfo& m : ListMounts())
+      if (m.mountPoint == mountPoint) *kernelType = m.fsType;
+  return mountPoint;
+}
+
 // One partition of a disk: where it lies (still in bytes), what it holds,
-// and its sizes, from the mounted file system when there is one.
-MediumRecord ExamineVolume(int32_t diskIndex, const std::string& diskNode, uint32_t bytesPerSector,
-                           uint64_t startBytes, uint64_t lengthBytes, int32_t number, uint8_t typeByte) {
+// and its sizes, from the mounted file system when there is one. `node` is
+// the partition's device node when known. With `probe` the file system and
+// label are read from the disk; without, they come from the mount table.
+MediumRecord ExamineVolume(int32_t diskIndex, const std::string& diskNode, const std::string& node, bool probe,
+                           uint32_t bytesPerSector, uint64_t startBytes, uint64_t lengthBytes, int32_t number,
+                           uint8_t typeByte) {
   MediumRecord r;
   r.kind = MediumKind::kPartition;
   r.diskIndex = diskIndex;
@@ -33,15 +54,17 @@ MediumRecord ExamineVolume(int32_t diskIndex, const std::string& diskNode, uint3
   r.bytesPerSector = bytesPerSector;
   r.startSector = startBytes;
   r.sectorCount = lengthBytes;
+  r.volumePath = node;
+  std::string kernelType;
+  if (!r.volumePath.empty()) r.mountPoint = MountOf(r.volumePath, &kernelType);
   std::string fileSystem, label;
-  if (ProbeFileSystem(diskNode, startBytes, lengthBytes, &fileSystem, &label) == kOk) {
+  if (probe && ProbeFileSystem(diskNode, startBytes, lengthBytes, &fileSystem, &label) == kOk) {
     r.fileSystem = fileSystem.substr(0, 32);
     r.volumeLabel = label;
+  } else if (!probe) {
+    r.fileSystem = KernelTypeName(kernelType).substr(0, 32);
   }
   r.partitionType = TypeForFileSystem(r.fileSystem, typeByte);
-  r.volumePath = number > 0 ? PartitionNodeAt(diskIndex, startBytes / bytesPerSector) : diskNode;
-  if (number == 0 && !IsBlockDevicePath(diskNode)) r.volumePath.clear();
-  if (!r.volumePath.empty()) r.mountPoint = MountPointOfDevice(r.volumePath);
   uint64_t total = 0, free = 0;
   if (!r.mountPoint.empty() && VolumeSpace(r.mountPoint, &total, &free) == kOk) {
     r.totalBytes = total;
@@ -91,33 +114,54 @@ bool MediumList::Refresh() {
     uint64_t lengthBytes = 0;
     if (st == kOk) st = QueryLengthBytes(handle, &lengthBytes);
     handle.Close();
-    if (st != kOk) {
-      problems_.push_back({index, node, st});
-      continue;
+    std::vector<MediumRecord> records;
+    uint32_t bps = 512;
+    if (st == kOk) {
+      bps = geometry.bytesPerSector ? geometry.bytesPerSector : 512;
+      std::vector<PartitionEntry> entries;
+      std::string tableType;
+      if (ReadPartitionTable(node, &entries, &tableType) == kOk) {
+        for (const PartitionEntry& e : entries) {
+          if (e.startBytes >= lengthBytes) continue;  // a hostile table pointing past the disk
+          uint64_t length = std::min(e.lengthBytes, lengthBytes - e.startBytes);
+          records.push_back(ExamineVolume(index, node, PartitionNodeAt(index, e.startBytes / bps), true, bps,
+                                          e.startBytes, length, e.number, e.typeByte));
+        }
+        if (tableType.empty()) {
+          // No table: a file system may fill the whole disk (a "superfloppy").
+          MediumRecord whole = ExamineVolume(index, node, IsBlockDevicePath(node) ? node : std::string(), true, bps,
+                                             0, lengthBytes, 0, 0);
+          if (!whole.fileSystem.empty()) records.push_back(whole);
+        }
+      }
+    } else {
+      // A disk this user may not read: list what sysfs and the mount table
+      // tell, so that it is not missing from the list.
+      std::vector<SysfsPartition> parts;
+      if (!SysfsDiskLayout(index, &lengthBytes, &bps, &parts)) {
+        problems_.push_back({index, node, st});
+        continue;
+      }
+      geometry = DiskGeometry();
+      geometry.bytesPerSector = bps;
+      geometry.tracksPerCylinder = 255;
+      geometry.sectorsPerTrack = 63;
+      geometry.cylinders = lengthBytes / (255ULL * 63 * bps);
+      for (const SysfsPartition& p : parts)
+        if (p.startBytes < lengthBytes)
+          records.push_back(ExamineVolume(index, node, p.node, false, bps, p.startBytes,
+                                          std::min(p.lengthBytes, lengthBytes - p.startBytes), p.number, 0));
+      if (parts.empty()) {
+        MediumRecord whole = ExamineVolume(index, node, node, false, bps, 0, lengthBytes, 0, 0);
+        if (!whole.mountPoint.empty()) records.push_back(whole);
+      }
     }
-    const uint32_t bps = geometry.bytesPerSector ? geometry.bytesPerSector : 512;
     bytesPerSector_ = bps;
     const uint64_t sectorsPerCylinder = static_cast<uint64_t>(geometry.tracksPerCylinder) * geometry.sectorsPerTrack;
     // The geometry product drops the last partial cylinder (a small stick
     // would have none at all), so the length decides where the disk ends.
     uint64_t totalSectors = lengthBytes / bps;
     if (totalSectors == 0) totalSectors = geometry.cylinders * sectorsPerCylinder;
-
-    std::vector<MediumRecord> records;
-    std::vector<PartitionEntry> entries;
-    std::string tableType;
-    if (ReadPartitionTable(node, &entries, &tableType) == kOk) {
-      for (const PartitionEntry& e : entries) {
-        if (e.startBytes >= lengthBytes) continue;  // a hostile table pointing past the disk
-        uint64_t length = std::min(e.lengthBytes, lengthBytes - e.startBytes);
-        records.push_back(ExamineVolume(index, node, bps, e.startBytes, length, e.number, e.typeByte));
-      }
-      if (tableType.empty()) {
-        // No table: a file system may fill the whole disk (a "superfloppy").
-        MediumRecord whole = ExamineVolume(index, node, bps, 0, lengthBytes, 0, 0);
-        if (!whole.fileSystem.empty()) records.push_back(whole);
-      }
-    }
 
     if (records.empty()) {
       disks_[index].push_back(FreeRecord(MediumKind::kWholeDisk, index, 0, totalSectors, bps));
@@ -184,7 +228,11 @@ bool DescribeDisk(int32_t diskIndex, DiskSummary* summary) {
   if (DiskNodePath(diskIndex, &s.node) != kOk) return false;
   s.model = DiskModel(diskIndex);
   s.removable = DiskIsRemovable(diskIndex);
-  if (DiskLengthBytes(diskIndex, &s.lengthBytes) != kOk) s.lengthBytes = 0;
+  if (DiskLengthBytes(diskIndex, &s.lengthBytes) != kOk) {
+    uint32_t sectorSize = 0;
+    std::vector<SysfsPartition> parts;
+    if (!SysfsDiskLayout(diskIndex, &s.lengthBytes, &sectorSize, &parts)) s.lengthBytes = 0;
+  }
   *summary = s;
   return true;
 }
