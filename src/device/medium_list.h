@@ -5,7 +5,10 @@
 // Linux volumes have no drive letters: every record is numbered by its
 // 1-based position in the whole list (`rowNumber`), partitions, stretches
 // and whole disks alike, so numbers change when records before them appear
-// or vanish. Every partition is listed, formatted or not.
+// or vanish. Every partition is listed, formatted or not. A disk this user
+// may not read is listed from sysfs and the mount table (no labels, file
+// systems only when mounted); one that sysfs does not know either (a
+// missing image file) is left out and reported by Problems().
 #pragma once
 
 #include <cstdint>
@@ -55,9 +58,8 @@ struct MediumProblem {
 
 class MediumList {
  public:
-  // Rebuilds the list from the machine's disks (or MENDWELL_DISKS). Returns
-  // true when the disk list could be read (even if it is empty). Disks that
-  // cannot be opened are left out and reported by Problems().
+  // Rebuilds the list from the machine's disks (or MENDWELL_DISKS). Always
+  // true on Linux (there is no mount manager that could be missing).
   bool Refresh();
 
   // Every record: disks in ascending index, each disk's records by start.
