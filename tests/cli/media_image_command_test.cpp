@@ -60,7 +60,10 @@ TEST(ImageCommand, CopiesARowAndTellsHowToScanIt) {
   test::TempDir dir;
   const std::string image = dir.File("ntfs part.img");
   std::string out;
-  ASSERT_EQ(RunCommand(Disks() + CliPath() + " image --row 3 --out '" + image + "' --scan 2>/dev/null", &out), 0);
+  ASSERT_EQ(RunCommand(Disks() + CliPath() + " image --row 3 --out '" + image + "' --scan 2>&1", &out), 0);
+  // Not a terminal: plain progress lines, no bar redrawn in place.
+  EXPECT_NE(out.find("Progress: 100%  Sectors: 16384 / 16384"), std::string::npos) << out;
+  EXPECT_EQ(out.find('\r'), std::string::npos);
   std::vector<uint8_t> part(16384 * 512);
   std::ifstream disk(FixturePath("disk_mbr.img"), std::ios::binary);
   disk.seekg(96256 * 512);
