@@ -50,6 +50,7 @@ Status OpenImageCopy(ImageCopyJob& job, int diskIndex, uint64_t startSector, uin
   }
   uint64_t offset = job.startSector * job.bytesPerSector;
   if (job.startSector != 0 && offset / job.bytesPerSector != job.startSector) return kErrInvalidParameter;
+  if (job.sectorCount > UINT64_MAX / job.bytesPerSector) return kErrInvalidParameter;
   st = job.disk.Seek(offset);
   if (st != kOk) return st;
   return job.image.CreateTruncate(imagePath);
