@@ -7,5 +7,8 @@ namespace mendwell::cli {
 int ClassifyCommand(int argc, char** argv, int first);
 int ScanCommand(int argc, char** argv, int first);
 int RecoverCommand(int argc, char** argv, int first);
+int MediaCommand(int argc, char** argv, int first);
+int ImageCommand(int argc, char** argv, int first);
+int LangCommand(int argc, char** argv, int first);
 
 }  // namespace mendwell::cli

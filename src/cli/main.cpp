@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/cli_text.h"
 #include "cli/commands.h"
 
 namespace {
@@ -29,11 +30,20 @@ const char kUsage[] =
     "                               into DIR/photo, DIR/audio, DIR/video,\n"
     "                               DIR/document, DIR/archive or DIR/others. A DIR on\n"
     "                               the medium itself is refused unless --force.\n"
+    "  media [--json]               list the disks, their partitions and unallocated\n"
+    "                               stretches as numbered rows (--json: one object\n"
+    "                               per line)\n"
+    "  image (--disk N | --row R) --out FILE [--scan]\n"
+    "                               copy disk N, or row R of the media list, into\n"
+    "                               the image file FILE (Ctrl-C stops and keeps the\n"
+    "                               part copied so far)\n"
+    "  lang [ID]                    list the languages, or make ID the default\n"
     "  help, --help                 show this text\n"
     "\n"
     "MEDIUM is an image file, or --disk N --start SECTOR --count SECTORS for a\n"
     "partition (or any stretch) of disk N. Progress goes to stderr; Ctrl-C\n"
     "cancels (exit status 130).\n"
+    "Every command accepts --lang ID to show its texts in language ID.\n"
     "\n"
     "Disks are numbered in the order of /sys/block; when MENDWELL_DISKS is set\n"
     "(image files separated by \":\"), disk N is its N-th file instead.\n"
@@ -42,6 +52,7 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!mendwell::cli::ApplyLanguageOption(&argc, argv)) return 2;
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
@@ -54,6 +65,9 @@ int main(int argc, char** argv) {
   if (command == "classify") return mendwell::cli::ClassifyCommand(argc, argv, 2);
   if (command == "scan") return mendwell::cli::ScanCommand(argc, argv, 2);
   if (command == "recover") return mendwell::cli::RecoverCommand(argc, argv, 2);
+  if (command == "media") return mendwell::cli::MediaCommand(argc, argv, 2);
+  if (command == "image") return mendwell::cli::ImageCommand(argc, argv, 2);
+  if (command == "lang") return mendwell::cli::LangCommand(argc, argv, 2);
   std::fprintf(stderr, "mendwell-cli: unknown command '%s' (see mendwell-cli --help)\n", command.c_str());
   return 2;
 }

@@ -149,3 +149,33 @@ std::string PartitionNodeAt(int diskIndex, uint64_t startSector) {
 }
 
 }  // namespace mendwell
+
+namespace mendwell {
+
+bool SysfsDiskLayout(int diskIndex, uint64_t* lengthBytes, uint32_t* sectorSize,
+                     std::vector<SysfsPartition>* partitions) {
+  partitions->clear();
+  std::string disk = SysBlockName(diskIndex);
+  if (disk.empty()) return false;
+  fs::path dir = fs::path("/sys/block") / disk;
+  std::string size = ReadSysfsLine(dir / "size");
+  if (size.empty()) return false;
+  // sysfs counts sizes and starts in 512-byte units whatever the sector size.
+  *lengthBytes = std::strtoull(size.c_str(), nullptr, 10) * 512;
+  int logical = std::atoi(ReadSysfsLine(dir / "queue" / "logical_block_size").c_str());
+  *sectorSize = logical > 0 ? static_cast<uint32_t>(logical) : 512;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind(disk, 0) != 0 || !fs::exists(entry.path() / "partition")) continue;
+    SysfsPartition p;
+    p.number = std::atoi(ReadSysfsLine(entry.path() / "partition").c_str());
+    p.startBytes = std::strtoull(ReadSysfsLine(entry.path() / "start").c_str(), nullptr, 10) * 512;
+    p.lengthBytes = std::strtoull(ReadSysfsLine(entry.path() / "size").c_str(), nullptr, 10) * 512;
+    p.node = "/dev/" + name;
+    partitions->push_back(p);
+  }
+  return true;
+}
+
+}  // namespace mendwell

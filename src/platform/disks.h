@@ -57,3 +57,21 @@ namespace mendwell {
 std::string PartitionNodeAt(int diskIndex, uint64_t startSector);
 
 }  // namespace mendwell
+
+namespace mendwell {
+
+// A partition as sysfs describes it (offsets in bytes).
+struct SysfsPartition {
+  int number = 0;
+  uint64_t startBytes = 0;
+  uint64_t lengthBytes = 0;
+  std::string node;  // "/dev/sdb1"
+};
+
+// What sysfs tells of disk N without opening it: its length, its logical
+// sector size and its partitions in sysfs order. False for image files
+// given through MENDWELL_DISKS and for disks sysfs does not know.
+bool SysfsDiskLayout(int diskIndex, uint64_t* lengthBytes, uint32_t* sectorSize,
+                     std::vector<SysfsPartition>* partitions);
+
+}  // namespace mendwell

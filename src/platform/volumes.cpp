@@ -1,6 +1,8 @@
 #include "platform/volumes.h"
 
 #include <blkid/blkid.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -95,14 +97,19 @@ Status ProbeFileSystem(const std::string& path, uint64_t offsetBytes, uint64_t s
                        std::string* label) {
   type->clear();
   if (label) label->clear();
-  blkid_probe probe = blkid_new_probe_from_filename(path.c_str());
-  if (!probe) return kErrAccessDenied;
-  Status result = kOk;
-  if (offsetBytes != 0 || sizeBytes != 0) {
-    if (blkid_probe_set_device(probe, blkid_probe_get_fd(probe), static_cast<blkid_loff_t>(offsetBytes),
-                               static_cast<blkid_loff_t>(sizeBytes)) != 0)
-      result = kErrInvalidParameter;
+  // The probe gets a descriptor of our own: a probe made from a file name
+  // owns its descriptor and closes it when the range is narrowed.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LastStatus();
+  blkid_probe probe = blkid_new_probe();
+  if (!probe) {
+    ::close(fd);
+    return kErrNotEnoughMemory;
   }
+  Status result = kOk;
+  if (blkid_probe_set_device(probe, fd, static_cast<blkid_loff_t>(offsetBytes), static_cast<blkid_loff_t>(sizeBytes)) !=
+      0)
+    result = kErrInvalidParameter;
   if (result == kOk) {
     blkid_probe_enable_superblocks(probe, 1);
     blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_VERSION);
@@ -116,6 +123,7 @@ Status ProbeFileSystem(const std::string& path, uint64_t offsetBytes, uint64_t s
     }
   }
   blkid_free_probe(probe);
+  ::close(fd);
   return result;
 }
 
