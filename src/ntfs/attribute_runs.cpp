@@ -74,6 +74,22 @@ std::vector<uint8_t> ReadListBytes(NtfsVolume& volume, const NtfsAttribute& list
   return bytes;
 }
 
+// Each extent of a split attribute encodes its runs from cluster 0; to
+// continue a runlist, its first real run's delta is made relative to where
+// the runs before it left the running cluster.
+void AppendExtent(const NtfsAttribute& extent, NtfsRunlist& into) {
+  int64_t cluster = 0;
+  for (const NtfsRun& run : into) cluster = static_cast<int64_t>(static_cast<uint64_t>(cluster) + static_cast<uint64_t>(run.offset));
+  NtfsRunlist runs;
+  DecodeRunlist(extent.bytes, runs);
+  for (NtfsRun& run : runs) {
+    if (run.sparse) continue;
+    run.offset = static_cast<int64_t>(static_cast<uint64_t>(run.offset) - static_cast<uint64_t>(cluster));
+    break;
+  }
+  into.insert(into.end(), runs.begin(), runs.end());
+}
+
 }  // namespace
 
 Status FindAttributeRunsInRecord(ByteView record, uint32_t type, NtfsRunlist& out) {
@@ -121,7 +137,6 @@ Status FindAttributeRuns(NtfsVolume& volume, uint64_t recordSector, uint32_t typ
   uint32_t ownNumber = ReadMftRecordHeader(record).recordNumber;
   MftRecordBuffer extension;
   NtfsRunlist fromList;
-  bool listNamedType = false;
   for (size_t pos = 0; e.Has(pos, kListEntryMin);) {
     uint32_t entryType = e.le32(pos);
     uint16_t entryLength = e.le16(pos + 4);
@@ -131,16 +146,15 @@ Status FindAttributeRuns(NtfsVolume& volume, uint64_t recordSector, uint32_t typ
     uint64_t number = e.le32(pos + 0x10) | (static_cast<uint64_t>(e.le16(pos + 0x14)) << 32);
     pos += entryLength;
     if (entryType != type || (type == kAttrData && nameLength != 0)) continue;
-    listNamedType = true;
     NtfsAttribute extent;
     uint64_t sector = volume.RecordSector(number);
     if (number == ownNumber || sector == recordSector) {
-      if (FindExtent(record, type, vcn, &extent) && extent.nonResident) DecodeRunlist(extent.bytes, fromList);
+      if (FindExtent(record, type, vcn, &extent) && extent.nonResident) AppendExtent(extent, fromList);
       continue;
     }
     if (ReadFixedRecord(*volume.device, sector, volume.geometry, extension) != kOk) continue;
     ByteView ext = RecordView(extension, volume.geometry);
-    if (FindExtent(ext, type, vcn, &extent) && extent.nonResident) DecodeRunlist(extent.bytes, fromList);
+    if (FindExtent(ext, type, vcn, &extent) && extent.nonResident) AppendExtent(extent, fromList);
   }
   if (!fromList.empty()) {
     out.insert(out.end(), fromList.begin(), fromList.end());
@@ -150,7 +164,7 @@ Status FindAttributeRuns(NtfsVolume& volume, uint64_t recordSector, uint32_t typ
     if (wanted.nonResident) DecodeRunlist(wanted.bytes, out);
     return kOk;
   }
-  return listNamedType ? kOk : kNtfsAttributeNotFound;
+  return kNtfsAttributeNotFound;
 }
 
 std::vector<std::vector<uint8_t>> ListedAttributes(NtfsVolume& volume, ByteView record, uint64_t recordSector,

@@ -16,7 +16,8 @@ namespace mendwell {
 // When the record has an $ATTRIBUTE_LIST, every list entry of that type (for
 // $DATA the unnamed stream only) contributes its extent in list order, from
 // the base record or from the extension record it names, so a runlist that
-// was split over several records comes back whole. Extension records are
+// was split over several records comes back whole (each extent's deltas are
+// rebased so the appended runs read as one runlist from cluster 0). Extension records are
 // read with the signature test and fixups; the list is never followed
 // recursively, so a list naming its own record or looping cannot recur.
 // Results: 0; -1 no "FILE" record; -100 no such attribute (nothing found

@@ -5,7 +5,7 @@
 namespace mendwell {
 
 FixupParams NtfsGeometry::Fixups() const {
-  return FixupParams{sectorsPerRecord, bytesPerSector};
+  return FixupParams{recordSize / kFixupStride, kFixupStride};
 }
 
 Status ParseNtfsBootSector(ByteView sector, NtfsBootSector* out) {

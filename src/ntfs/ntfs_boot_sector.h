@@ -23,7 +23,10 @@ struct NtfsBootSector {
   uint64_t mftCluster = 0;
 };
 
-// How a multi-sector record is fixed up: sectorCount sectors of stride bytes.
+// How a multi-sector record is fixed up: sectorCount blocks of stride bytes.
+// NTFS protects every 512-byte block of a record whatever the sector size
+// (a 4096-byte record on a 4096-byte-sector volume has 8 array entries).
+inline constexpr uint32_t kFixupStride = 512;
 struct FixupParams {
   uint32_t sectorCount = 2;
   uint32_t stride = 512;

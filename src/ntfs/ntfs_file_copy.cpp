@@ -97,7 +97,8 @@ Status CopyFileContent(NtfsVolume& volume, const FileRecord& entry, CopySink& si
       if (answer != 0) return answer;
     }
   }
-  return kOk;
+  // Runs that end before the size leave the copy short: say so.
+  return remaining == 0 ? kOk : kErrHandleEof;
 }
 
 }  // namespace mendwell

@@ -69,7 +69,8 @@ struct CopyProgress {
 // size or the sink's capacity is delivered; an entry of size 0 delivers
 // nothing. Results: 0; the run lookup's result (-1, -100, read error); 87
 // for an entry without a usable cluster size; 30 when a read returns
-// nothing; the reader's or the sink's error; a progress answer.
+// nothing; 38 when the runs end before the size (what they held was
+// delivered); the reader's or the sink's error; a progress answer.
 Status CopyFileContent(NtfsVolume& volume, const FileRecord& entry, CopySink& sink, const CopyProgress& progress,
                        bool* resident = nullptr);
 
