@@ -163,7 +163,7 @@ TEST(NtfsImage, DeletedFilesAreFoundAndCopiedByteForByte) {
       }
     }
   }
-  EXPECT_EQ(checked, 13);
+  EXPECT_EQ(checked, 12);
 }
 
 TEST(NtfsImage, AttributeListFilesAreFoundAndCopiedWhole) {
