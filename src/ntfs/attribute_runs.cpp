@@ -39,8 +39,8 @@ bool FindExtent(ByteView record, uint32_t type, uint64_t vcn, NtfsAttribute* out
   return haveFirst;
 }
 
-// The list's bytes: the resident value, or the clusters of its runs read
-// one run at a time, cut to the list's data size.
+// The list's bytes: the resident value, or the clusters of its runs, cut
+// to the list's data size; the entries after an unreadable run are dropped.
 std::vector<uint8_t> ReadListBytes(NtfsVolume& volume, const NtfsAttribute& list) {
   std::vector<uint8_t> bytes;
   if (!list.nonResident) {
@@ -48,28 +48,17 @@ std::vector<uint8_t> ReadListBytes(NtfsVolume& volume, const NtfsAttribute& list
     bytes.assign(value.data(), value.data() + value.size());
     return bytes;
   }
-  uint64_t size = std::min(list.DataSize(), kMaxListBytes);
   NtfsRunlist runs;
   DecodeRunlist(list.bytes, runs);
-  const NtfsGeometry& g = volume.geometry;
-  uint64_t clusterBytes = g.ClusterBytes();
+  uint64_t size = std::min(list.DataSize(), kMaxListBytes);
   uint64_t cluster = 0;
   for (const NtfsRun& run : runs) {
-    if (bytes.size() >= size || clusterBytes == 0) break;
+    if (bytes.size() >= size) break;
     cluster += static_cast<uint64_t>(run.offset);
-    uint64_t want = std::min(run.length * clusterBytes, size - bytes.size());
-    uint32_t sectors = static_cast<uint32_t>((want + g.bytesPerSector - 1) / g.bytesPerSector);
-    size_t at = bytes.size();
-    bytes.resize(at + static_cast<size_t>(sectors) * g.bytesPerSector);
-    uint32_t got = 0;
-    Status st = run.sparse ? kErrReadFault
-                           : ReadSectors(*volume.device, bytes.data() + at, g.partitionStart + cluster * g.sectorsPerCluster,
-                                         sectors, g.bytesPerSector, &got);
-    if (st != kOk) {
-      bytes.resize(at);
-      break;  // the entries after an unreadable part cannot be placed
-    }
-    bytes.resize(at + static_cast<size_t>(want));
+    NtfsRunlist one = {{run.length, static_cast<int64_t>(cluster), run.sparse}};
+    std::vector<uint8_t> part;
+    if (run.sparse || ReadRunlistBytes(volume, one, size - bytes.size(), &part) != kOk) break;
+    bytes.insert(bytes.end(), part.begin(), part.end());
   }
   return bytes;
 }
@@ -218,6 +207,58 @@ std::vector<std::vector<uint8_t>> ListedAttributes(NtfsVolume& volume, ByteView 
     if (pick) found.emplace_back(pick->bytes.data(), pick->bytes.data() + pick->bytes.size());
   }
   return found;
+}
+
+Status ReadRunlistBytes(NtfsVolume& volume, const NtfsRunlist& runs, uint64_t maxBytes, std::vector<uint8_t>* out) {
+  if (!volume.device || !out) return kErrInvalidParameter;
+  const NtfsGeometry& g = volume.geometry;
+  uint64_t clusterBytes = g.ClusterBytes();
+  out->clear();
+  if (clusterBytes == 0) return kErrInvalidParameter;
+  Status first = kOk;
+  uint64_t cluster = 0;
+  std::vector<uint8_t> chunk;
+  for (const NtfsRun& run : runs) {
+    if (out->size() >= maxBytes) break;
+    cluster += static_cast<uint64_t>(run.offset);
+    uint64_t want = run.length * clusterBytes;
+    if (run.length != 0 && want / run.length != clusterBytes) want = maxBytes;
+    want = std::min(want, maxBytes - out->size());
+    size_t at = out->size();
+    out->resize(at + static_cast<size_t>(want), 0);
+    if (run.sparse) continue;
+    uint64_t sector = g.partitionStart + cluster * g.sectorsPerCluster;
+    // Whole sectors through a bounce buffer, in pieces the reader accepts.
+    for (uint64_t done = 0; done < want;) {
+      uint64_t piece = std::min<uint64_t>(want - done, 1u << 20);
+      uint32_t sectors = static_cast<uint32_t>((piece + g.bytesPerSector - 1) / g.bytesPerSector);
+      chunk.resize(static_cast<size_t>(sectors) * g.bytesPerSector);
+      uint32_t got = 0;
+      Status st = ReadSectors(*volume.device, chunk.data(), sector + done / g.bytesPerSector, sectors, g.bytesPerSector,
+                              &got);
+      if (st != kOk) {
+        if (first == kOk) first = st;
+        break;
+      }
+      std::copy_n(chunk.begin(), static_cast<size_t>(piece), out->begin() + static_cast<long>(at + done));
+      done += piece;
+    }
+  }
+  return first;
+}
+
+Status OpenNtfsVolume(SectorDevice& device, ByteView boot, uint64_t partitionStart, uint64_t partitionSectors,
+                      NtfsVolume* volume, uint64_t* mftStart, Status* mftResult) {
+  NtfsBootSector bs;
+  if (!volume || ParseNtfsBootSector(boot, &bs) != kOk) return kErrInvalidParameter;
+  volume->device = &device;
+  volume->geometry = MakeNtfsGeometry(bs.bytesPerSector, bs.sectorsPerCluster, partitionStart, partitionSectors);
+  volume->mftRuns.clear();
+  uint64_t start = MftStartSector(bs, partitionStart);
+  if (mftStart) *mftStart = start;
+  Status st = FindAttributeRuns(*volume, start, kAttrData, volume->mftRuns);
+  if (mftResult) *mftResult = st;
+  return kOk;
 }
 
 Status ResidentDataInRecord(ByteView record, std::vector<uint8_t>* value) {

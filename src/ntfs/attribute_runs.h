@@ -35,6 +35,21 @@ std::vector<std::vector<uint8_t>> ListedAttributes(NtfsVolume& volume, ByteView 
 // following an attribute list. -100 when the record has no such attribute.
 Status FindAttributeRunsInRecord(ByteView record, uint32_t type, NtfsRunlist& out);
 
+// Reads the clusters of a runlist in order (absolute sector = partition
+// start + running cluster x SPC) into *out, at most maxBytes (the last run
+// cut); sparse runs read as zeros. A run that cannot be read is left as
+// zeros and the result is its error (the runs after it are still read), or
+// 0 when every run was read; 87 without a device or cluster size.
+Status ReadRunlistBytes(NtfsVolume& volume, const NtfsRunlist& runs, uint64_t maxBytes, std::vector<uint8_t>* out);
+
+// Sets up a live volume from its boot sector (`boot`, at least 512 bytes):
+// geometry with origin = partition start, MFT start sector, and the MFT
+// runlist from the $DATA of record 0 (left empty when record 0 cannot be
+// read). 87 when the boot sector is not usable; the MFT lookup's result is
+// given in *mftResult.
+Status OpenNtfsVolume(SectorDevice& device, ByteView boot, uint64_t partitionStart, uint64_t partitionSectors,
+                      NtfsVolume* volume, uint64_t* mftStart, Status* mftResult = nullptr);
+
 // Copies the resident value of the record's first $DATA attribute (whatever
 // its name) into *value. Results: 0; -101 not a FILE record, no $DATA, or
 // $DATA non-resident; 87 when the value does not lie inside the attribute

@@ -59,12 +59,9 @@ class NtfsImage {
     std::vector<uint8_t> boot(4096);
     uint32_t got = 0;
     EXPECT_EQ(ReadSectors(device_, boot.data(), 0, 8, 512, &got), kOk);
-    NtfsBootSector bs;
-    EXPECT_EQ(ParseNtfsBootSector(ByteView(boot.data(), 512), &bs), kOk);
-    volume.device = &device_;
-    volume.geometry = MakeNtfsGeometry(bs.bytesPerSector, bs.sectorsPerCluster, 0, device_.sectorCount);
-    mftStart = MftStartSector(bs, 0);
-    mftResult = FindAttributeRuns(volume, mftStart, kAttrData, volume.mftRuns);
+    EXPECT_EQ(OpenNtfsVolume(device_, ByteView(boot.data(), boot.size()), 0, device_.sectorCount, &volume, &mftStart,
+                             &mftResult),
+              kOk);
   }
 
   // Reads record `number` fixed up; false when it is no FILE record.
@@ -196,6 +193,21 @@ TEST(NtfsImage, AttributeListFilesAreFoundAndCopiedWhole) {
     EXPECT_EQ(CopiedSha(image.volume, entry, dir.File(e.name), &result, &resident), e.sha256);
     EXPECT_EQ(result, kOk);
   }
+}
+
+TEST(NtfsImage, VolumeBitmapMatchesTheAllocatedClusters) {
+  // The $DATA of record 6 is the cluster bitmap: the boot sector's and the
+  // MFT's first clusters are in use.
+  NtfsImage image("ntfs_mixed.img");
+  NtfsRunlist runs;
+  ASSERT_EQ(FindAttributeRuns(image.volume, image.volume.RecordSector(6), kAttrData, runs), kOk);
+  std::vector<uint8_t> bitmap;
+  ASSERT_EQ(ReadRunlistBytes(image.volume, runs, 1u << 20, &bitmap), kOk);
+  uint64_t clusters = image.volume.geometry.partitionSectors / image.volume.geometry.sectorsPerCluster;
+  ASSERT_GE(bitmap.size() * 8, clusters);
+  uint64_t mftCluster = image.mftStart / image.volume.geometry.sectorsPerCluster;
+  EXPECT_TRUE(bitmap[mftCluster / 8] & (1u << (mftCluster % 8)));
+  EXPECT_TRUE(bitmap[0] & 1u);  // the boot sector's cluster
 }
 
 TEST(NtfsImage, ReusedParentRecordIsNoLongerItsFolder) {
