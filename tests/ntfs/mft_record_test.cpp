@@ -218,7 +218,9 @@ TEST(Decoders, SurviveMutatedRecords) {
     FillEntryFromRecord(view, 0, round % 2, volume, &entry, &links);
     EXPECT_LT(entry.Name().size(), kFileRecordNameSize);
     std::vector<uint8_t> value;
-    if (ResidentDataInRecord(view, &value) == kOk) EXPECT_LT(value.size(), r.size());
+    if (ResidentDataInRecord(view, &value) == kOk) {
+      EXPECT_LT(value.size(), r.size());
+    }
     NtfsRunlist runs;
     FindAttributeRunsInRecord(view, kAttrData, runs);
     EXPECT_LT(runs.size(), r.size());
