@@ -38,9 +38,13 @@ Status ReadMftRecord(SectorDevice& device, uint64_t sector, const NtfsGeometry& 
   Status st = ReadSectors(device, buffer.data(), sector, count, bps, &got);
   if (st == kErrInvalidParameter && geometry.sectorsPerRecord < count) {
     // The last records of a device: read only the record itself.
-    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+    got = 0;
     st = ReadSectors(device, buffer.data(), sector, geometry.sectorsPerRecord, bps, &got);
   }
+  // A read cut short by the end of the medium still holds the record.
+  if (st != kOk && got >= geometry.sectorsPerRecord && got <= count) st = kOk;
+  if (st == kOk) std::fill(buffer.begin() + static_cast<long>(std::min<size_t>(size_t{got} * bps, buffer.size())),
+                           buffer.end(), uint8_t{0});
   return st;
 }
 

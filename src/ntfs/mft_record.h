@@ -60,8 +60,9 @@ using MftRecordBuffer = std::array<uint8_t, kMftRecordRead>;
 
 // Reads 8 KiB (8192 / BPS sectors) at an absolute sector into buffer. Near
 // the end of the device, where the full read passes the last sector, only
-// the record's own sectors are read and the rest of the buffer is zeroed.
-// 0 or the reader's error (87 past the device, 30 read fault).
+// the record's own sectors are read; a read that brought at least the
+// record's sectors counts as done. Bytes not read are zeroed. 0 or the
+// reader's error (87 past the device, 30 read fault).
 Status ReadMftRecord(SectorDevice& device, uint64_t sector, const NtfsGeometry& geometry, MftRecordBuffer& buffer);
 
 // ReadMftRecord, then the "FILE" test (-1 when it fails; the buffer is left

@@ -52,6 +52,9 @@ class RecordImage : public ::testing::Test {
 
 TEST_F(RecordImage, PlainRecord) {
   Put(30, RecordBuilder(30).FileName(5, u"a.bin").NonResident(0x80, {0x11, 0x04, 0x40, 0x00}, 2048).Build());
+  // The device's last record cannot be read as a whole 8 KiB.
+  std::vector<uint8_t> last = RecordBuilder(60).FileName(5, u"z").Resident(0x80, {1, 2, 3}).Build();
+  std::copy(last.begin(), last.end(), image_.end() - 1024);
   Put(31, RecordBuilder(31).FileName(5, u"b").Build());
   NtfsRunlist runs;
   EXPECT_EQ(Runs(30, &runs), kOk);
@@ -61,6 +64,9 @@ TEST_F(RecordImage, PlainRecord) {
   EXPECT_EQ(FindAttributeRuns(volume_, Sector(31), kAttrData, runs), kNtfsAttributeNotFound);
   EXPECT_EQ(FindAttributeRuns(volume_, 5, kAttrData, runs), kNtfsNotFileRecord);
   EXPECT_EQ(FindAttributeRuns(volume_, kSectors + 5, kAttrData, runs), kErrInvalidParameter);
+  std::vector<uint8_t> value;
+  EXPECT_EQ(ReadResidentData(volume_, kSectors - 2, &value), kOk);
+  EXPECT_EQ(value, (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST_F(RecordImage, ResidentListNamesAnExtensionRecord) {
