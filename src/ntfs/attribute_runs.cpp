@@ -256,7 +256,17 @@ Status OpenNtfsVolume(SectorDevice& device, ByteView boot, uint64_t partitionSta
   volume->mftRuns.clear();
   uint64_t start = MftStartSector(bs, partitionStart);
   if (mftStart) *mftStart = start;
-  Status st = FindAttributeRuns(*volume, start, kAttrData, volume->mftRuns);
+  // A fragmented MFT keeps later extents of its own runlist in extension
+  // records, which can only be placed with the runs of the base record:
+  // take those first, then the whole list.
+  MftRecordBuffer buffer;
+  Status st = ReadFixedRecord(device, start, volume->geometry, buffer);
+  if (st == kOk) {
+    FindAttributeRunsInRecord(RecordView(buffer, volume->geometry), kAttrData, volume->mftRuns);
+    NtfsRunlist whole;
+    st = FindAttributeRuns(*volume, start, kAttrData, whole);
+    if (st == kOk && !whole.empty()) volume->mftRuns = std::move(whole);
+  }
   if (mftResult) *mftResult = st;
   return kOk;
 }
