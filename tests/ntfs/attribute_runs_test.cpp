@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ntfs/mft_record.h"
+#include "ntfs/ntfs_entry.h"
 #include "ntfs/ntfs_file_copy.h"
 #include "record_builder.h"
 #include "support/test_support.h"
@@ -198,6 +199,23 @@ TEST_F(RecordImage, CopiesResidentAndNonResidentContent) {
   MemoryCopySink again(big.data(), big.size());
   EXPECT_EQ(CopyFileContent(volume, entry, again, progress), RESULT_CANCELLED);
   EXPECT_EQ(again.used(), 1024u);
+}
+
+TEST_F(RecordImage, ContentCheckOfEmptyAndExtensionlessFiles) {
+  Put(30, RecordBuilder(30).FileName(5, u"empty.jpg").Resident(0x80, {}).Build());
+  Put(31, RecordBuilder(31).FileName(5, u"README").Resident(0x80, {}).Build());
+  Put(32, RecordBuilder(32).FileName(5, u"lost.jpg").NonResident(0x80, {0x31, 0x01, 0x00, 0x00, 0x10}, 512).Build());
+  NtfsVolume& volume = Open();
+  uint32_t expected[] = {0, 1, 1};  // empty value; no extension; unreadable first sector
+  for (uint32_t i = 0; i < 3; ++i) {
+    std::vector<uint8_t> r(image_.begin() + static_cast<long>(Sector(30 + i) * 512),
+                           image_.begin() + static_cast<long>(Sector(30 + i) * 512 + 1024));
+    ApplyFixups(r.data(), r.size(), volume.geometry.Fixups());
+    FileRecord entry;
+    ASSERT_TRUE(FillEntryFromRecord(ByteView(r.data(), r.size()), Sector(30 + i), kEntryModeFiles, volume, &entry,
+                                    nullptr));
+    EXPECT_EQ(entry.intact, expected[i]) << i;
+  }
 }
 
 TEST_F(RecordImage, RunsPastTheDeviceFailTheCopy) {
