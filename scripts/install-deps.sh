@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libblkid-dev
-  mtools dosfstools ntfs-3g e2fsprogs fdisk xxd
+  mtools dosfstools ntfs-3g e2fsprogs fdisk xxd xz-utils
   imagemagick zip python3
 )
 
