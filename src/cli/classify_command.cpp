@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <string>
 
+#include "app/language_manager.h"
 #include "cli/arguments.h"
+#include "cli/cli_text.h"
 #include "cli/commands.h"
 #include "factory/engine_factory.h"
 #include "platform/disks.h"
@@ -26,8 +28,8 @@ const char* ClassWord(FileSystemClass c) {
 }
 
 std::string Reason(Status st) {
-  if (st == kErrReadFault) return "it is shorter than 16 KiB or cannot be read";
-  if (st == kErrDirectory) return "it is a folder, not a disk image";
+  if (st == kErrReadFault) return CliText("TooShort");
+  if (st == kErrDirectory) return CliText("NotAnImage");
   return StatusMessage(st);
 }
 
@@ -37,7 +39,7 @@ int ClassifyCommand(int argc, char** argv, int first) {
   Arguments args;
   std::string error;
   if (!args.Parse(argc, argv, first, {{"disk", true}, {"start", true}}, &error)) {
-    std::fprintf(stderr, "mendwell-cli classify: %s\n", error.c_str());
+    PrintError("mendwell-cli classify: " + error);
     return 2;
   }
   FileSystemClass result = FileSystemClass::kOther;
@@ -46,15 +48,15 @@ int ClassifyCommand(int argc, char** argv, int first) {
   if (auto disk = args.Value("disk")) {
     unsigned long long index = 0, start = 0;
     if (!ParseUnsigned(*disk, &index) || index > 127) {
-      std::fprintf(stderr, "mendwell-cli classify: --disk needs a disk number from 0 to 127\n");
+      PrintError("mendwell-cli classify: " + CliText("DiskNumber"));
       return 2;
     }
     if (auto s = args.Value("start"); s && !ParseUnsigned(*s, &start)) {
-      std::fprintf(stderr, "mendwell-cli classify: --start needs a sector number\n");
+      PrintError("mendwell-cli classify: " + FormatChecked(CliText("NotNumber"), "ss", "--start", s->c_str()));
       return 2;
     }
     if (!args.Positional().empty()) {
-      std::fprintf(stderr, "mendwell-cli classify: give either an image or --disk, not both\n");
+      PrintError("mendwell-cli classify: " + CliText("UsageClassify"));
       return 2;
     }
     std::string node;
@@ -63,14 +65,14 @@ int ClassifyCommand(int argc, char** argv, int first) {
     st = ClassifyPartition(static_cast<int32_t>(index), start, &result);
   } else {
     if (args.Positional().size() != 1 || args.Has("start")) {
-      std::fprintf(stderr, "usage: mendwell-cli classify IMAGE | --disk N [--start SECTOR]\n");
+      PrintError(CliText("UsageClassify"));
       return 2;
     }
     medium = args.Positional()[0];
     st = ClassifyImage(medium, &result);
   }
   if (st != kOk) {
-    std::fprintf(stderr, "mendwell-cli: cannot classify %s: %s\n", medium.c_str(), Reason(st).c_str());
+    PrintError("mendwell-cli: " + FormatChecked(CliText("CannotClassify"), "ss", medium.c_str(), Reason(st).c_str()));
     return 1;
   }
   std::printf("%s\n", ClassWord(result));

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "cli/cli_text.h"
 #include "engine/display_text.h"
 #include "platform/time.h"
 
@@ -20,7 +21,10 @@ void ProgressDisplay::Stage(const std::string& text) {
 void ProgressDisplay::Update(int32_t percent, int32_t secondsLeft, const std::string& detail) {
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;
-  std::string time = secondsLeft < 0 ? "estimating time left" : DurationText(secondsLeft) + " left";
+  // -1: no estimate yet; below that: no time to show at all.
+  std::string time = secondsLeft == -1 ? Msg("MSG0705")
+                     : secondsLeft < -1 ? std::string()
+                                        : Msg("MSG0708") + DurationText(secondsLeft);
   if (tty_) {
     uint64_t now = TickMs();
     if (percent == lastPercent_ && now - lastDrawMs_ < 200) return;

@@ -4,7 +4,9 @@
 #include <map>
 #include <string>
 
+#include "app/language_manager.h"
 #include "cli/arguments.h"
+#include "cli/cli_text.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/json_text.h"
@@ -97,7 +99,7 @@ void PrintTree(const std::vector<Listed>& listed) {
     const FileRecord& r = l.file->record;
     std::printf("%*s%-40s %12s  %s%s\n", 2 * depth, "", std::string(r.Name()).c_str(),
                 SizeText(static_cast<int64_t>(r.size)).c_str(), DisplayTime(r.modified).c_str(),
-                r.intact ? "" : "  (content does not match its type)");
+                r.intact ? "" : ("  " + CliText("ContentMismatch")).c_str());
   }
 }
 
@@ -113,17 +115,15 @@ int RunScan(const char* command, const Arguments& args, std::vector<MediumRow>* 
   std::string error;
   int32_t mode = kModeDeletedFiles;
   if (!ParseMode(args.Value("mode").value_or("deleted"), &mode, &error) || !ParseMedium(args, rows, &error)) {
-    std::fprintf(stderr, "mendwell-cli %s: %s\n", command, error.c_str());
+    PrintError(std::string("mendwell-cli ") + command + ": " + error);
     return 2;
   }
   InstallInterruptHandler();
   ProgressDisplay progress;
   ScanOutcome outcome = ScanAndSearch(*rows, mode, FilterForTypes(args.Value("type").value_or("")), progress, found);
   if (outcome.noEngine) {
-    std::fprintf(stderr,
-                 "mendwell-cli %s: %s cannot be scanned in this mode: it cannot be read or holds no FAT or "
-                 "NTFS file system\n",
-                 command, DescribeRow((*rows)[outcome.failedRow]).c_str());
+    PrintError(std::string("mendwell-cli ") + command + ": " +
+               FormatChecked(CliText("NoEngine"), "s", DescribeRow((*rows)[outcome.failedRow]).c_str()));
     return 1;
   }
   *cancelled = outcome.cancelled;
@@ -145,9 +145,9 @@ class RecoveryPrinter : public RecoveryObserver {
  public:
   void OnFileDone(const RecoveryResultRow& row, const RecoveryCounters&) override {
     if (row.error == 0)
-      std::printf("recovered  %s\n", row.path.c_str());
+      std::printf("%s\n", FormatChecked(CliText("RecoveredLine"), "s", row.path.c_str()).c_str());
     else
-      std::printf("FAILED     %s: %s\n", row.path.c_str(), row.text.c_str());
+      std::printf("%s\n", FormatChecked(CliText("FailedLine"), "ss", row.path.c_str(), row.text.c_str()).c_str());
     std::fflush(stdout);
   }
 };
@@ -158,7 +158,7 @@ int ScanCommand(int argc, char** argv, int first) {
   Arguments args;
   std::string error;
   if (!args.Parse(argc, argv, first, WithMedium({{"mode", true}, {"json", false}, {"type", true}}), &error)) {
-    std::fprintf(stderr, "mendwell-cli scan: %s\n", error.c_str());
+    PrintError("mendwell-cli scan: " + error);
     return 2;
   }
   std::vector<MediumRow> rows;
@@ -171,7 +171,8 @@ int ScanCommand(int argc, char** argv, int first) {
     PrintJson(listed);
   else
     PrintTree(listed);
-  std::fprintf(stderr, "%zu files found%s\n", found.size(), cancelled ? " before the scan was cancelled" : "");
+  PrintError(FormatChecked(CliText(cancelled ? "FoundBeforeCancel" : "FoundCount"), "U",
+                           static_cast<unsigned long long>(found.size())));
   return cancelled ? kExitCancelled : 0;
 }
 
@@ -180,12 +181,12 @@ int RecoverCommand(int argc, char** argv, int first) {
   std::string error;
   if (!args.Parse(argc, argv, first, WithMedium({{"mode", true}, {"to", true}, {"type", true}, {"force", false}}),
                   &error)) {
-    std::fprintf(stderr, "mendwell-cli recover: %s\n", error.c_str());
+    PrintError("mendwell-cli recover: " + error);
     return 2;
   }
   auto to = args.Value("to");
   if (!to || to->empty()) {
-    std::fprintf(stderr, "mendwell-cli recover: name the destination folder with --to DIR\n");
+    PrintError("mendwell-cli recover: " + CliText("NeedTo"));
     return 2;
   }
   std::string destination = *to;
@@ -196,17 +197,15 @@ int RecoverCommand(int argc, char** argv, int first) {
     if (ParseMedium(args, &rows, &parseError) && !args.Has("force")) {
       for (const MediumRow& row : rows)
         if (DestinationOnSource(destination, row)) {
-          std::fprintf(stderr,
-                       "mendwell-cli recover: %s lies on the medium being recovered; writing there can overwrite "
-                       "the very files you want back. Choose a folder on another disk, or add --force.\n",
-                       destination.c_str());
+          PrintError(Msg("MSG0805"));
+          PrintError(FormatChecked(CliText("ForceHint"), "s", destination.c_str()));
           return 1;
         }
     }
   }
   if (Status st = CreateDirectories(destination); st != kOk) {
-    std::fprintf(stderr, "mendwell-cli recover: cannot create %s: %s\n", destination.c_str(),
-                 StatusMessage(st).c_str());
+    PrintError("mendwell-cli recover: " +
+               FormatChecked(CliText("CannotCreate"), "ss", destination.c_str(), StatusMessage(st).c_str()));
     return 1;
   }
   std::vector<FoundFile> found;
@@ -214,13 +213,13 @@ int RecoverCommand(int argc, char** argv, int first) {
   int status = RunScan("recover", args, &rows, &found, &cancelled);
   if (status >= 0) return status;
   if (cancelled) {
-    std::fprintf(stderr, "Scan cancelled; nothing was recovered.\n");
+    PrintError(CliText("ScanCancelledNothing"));
     return kExitCancelled;
   }
   std::vector<RecoveryItem> items;
   for (const FoundFile& f : found) items.push_back(RecoveryItem{f.record, f.engine});
   if (items.empty()) {
-    std::printf("0 recovered, 0 failed\n");
+    std::printf("%s\n", FormatChecked(CliText("RecoverSummary"), "dd", 0, 0).c_str());
     return 0;
   }
   RecoveryPrinter printer;
@@ -229,9 +228,9 @@ int RecoverCommand(int argc, char** argv, int first) {
   driver.Run();
   SetInterruptTarget(nullptr);
   const RecoveryCounters& c = driver.counters();
-  std::printf("%d recovered, %d failed\n", c.processed - c.failed, c.failed);
+  std::printf("%s\n", FormatChecked(CliText("RecoverSummary"), "dd", c.processed - c.failed, c.failed).c_str());
   if (!driver.finishShown()) {
-    std::fprintf(stderr, "Recovery cancelled after %d of %d files.\n", c.processed, c.total);
+    PrintError(FormatChecked(Msg("MSG1102"), "dddd", c.processed, c.total, c.processed - c.failed, c.failed));
     return kExitCancelled;
   }
   return c.failed == 0 ? 0 : 1;

@@ -1,6 +1,8 @@
 #include "cli/scan_session.h"
 
 #include "carving/file_classification.h"
+#include "app/language_manager.h"
+#include "cli/cli_text.h"
 #include "cli/interrupt.h"
 #include "cli/medium_argument.h"
 #include "factory/engine_factory.h"
@@ -13,13 +15,21 @@ class ScanProgressPrinter : public ScanObserver {
  public:
   ScanProgressPrinter(std::vector<MediumRow>& rows, ProgressDisplay& progress) : rows_(rows), progress_(progress) {}
   void OnStage(const StageInfo& stage) override {
-    progress_.Stage("Scanning " + DescribeRow(rows_[stage.rowIndex]));
+    if (stage.kind == MediumRow::Kind::kImage)
+      progress_.Stage(Msg("MSG0703") + " " + stage.imageName);
+    else if (stage.hasLetter)
+      progress_.Stage(FormatChecked(Msg("MSG0701"), "c", static_cast<int>(stage.tag)));
+    else
+      progress_.Stage(FormatChecked(Msg("MSG0702"), "d", static_cast<int>(stage.tag)) + " (" +
+                      DescribeRow(rows_[stage.rowIndex]) + ")");
   }
   void OnProgress(const ScanProgressInfo& p) override {
     std::string detail;
     if (p.hasSectors)
-      detail = std::to_string(p.sectorsDone) + "/" + std::to_string(p.sectorsTotal) + " sectors, " +
-               std::to_string(p.filesFound) + " files found";
+      detail = FormatChecked(Msg("MSG0706") + " %llu / %llu  " + Msg("MSG0707") + " %llu", "UUU",
+                             static_cast<unsigned long long>(p.sectorsDone),
+                             static_cast<unsigned long long>(p.sectorsTotal),
+                             static_cast<unsigned long long>(p.filesFound));
     progress_.Update(p.shownPercent, p.secondsLeft, detail);
   }
 
@@ -31,7 +41,15 @@ class ScanProgressPrinter : public ScanObserver {
 class SearchProgressPrinter : public SearchObserver {
  public:
   explicit SearchProgressPrinter(ProgressDisplay& progress) : progress_(progress) {}
-  void OnProgress(int32_t percent) override { progress_.Update(percent, -1, "listing found files"); }
+  void OnStage(const StageInfo& stage) override {
+    if (stage.kind == MediumRow::Kind::kImage)
+      progress_.Stage(FormatChecked(Msg("MSG1203"), "s", stage.imageName.c_str()));
+    else if (stage.hasLetter)
+      progress_.Stage(FormatChecked(Msg("MSG1201"), "c", static_cast<int>(stage.tag)));
+    else
+      progress_.Stage(FormatChecked(Msg("MSG1202"), "d", static_cast<int>(stage.tag)));
+  }
+  void OnProgress(int32_t percent) override { progress_.Update(percent, -2); }
 
  private:
   ProgressDisplay& progress_;
@@ -103,10 +121,10 @@ bool ParseMode(const std::string& text, int32_t* mode, std::string* error) {
     return true;
   }
   if (text == "formatted" || text == "deep") {
-    *error = "the " + text + " scan mode is not available yet; use --mode deleted";
+    *error = FormatChecked(CliText("ModeUnavailable"), "s", text.c_str());
     return false;
   }
-  *error = "unknown mode '" + text + "' (deleted, formatted or deep)";
+  *error = FormatChecked(CliText("ModeUnknown"), "s", text.c_str());
   return false;
 }
 
