@@ -42,7 +42,7 @@ export XDG_DATA_HOME=$work/data
 time_of() {  # prints seconds of wall time of the command
   local start end
   start=$(date +%s.%N)
-  "$@" > "$work/out.txt"
+  "$@" > "$work/out.txt" 2>/dev/null
   end=$(date +%s.%N)
   echo "$end - $start" | bc -l
 }
