@@ -402,7 +402,12 @@ Status CFastFatRecovery::CopyFile(const FileRecord& record, const std::string& p
   CopySink sink;
   sink.file = &out;
   st = CopyClusters(record, sink, path);
-  if (st == RESULT_CANCELLED) return st;
+  if (st == RESULT_CANCELLED) {
+    // A cancelled copy leaves no half-written file behind.
+    out.Close();
+    RemoveFile(path);
+    return st;
+  }
   return finish(st);
 }
 
