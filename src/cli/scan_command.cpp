@@ -105,6 +105,8 @@ void PrintTree(const std::vector<Listed>& listed) {
 
 std::vector<OptionSpec> WithMedium(std::vector<OptionSpec> specs) {
   for (const OptionSpec& s : MediumOptions()) specs.push_back(s);
+  specs.push_back({"resume", false});
+  specs.push_back({"restart", false});
   return specs;
 }
 
@@ -120,7 +122,15 @@ int RunScan(const char* command, const Arguments& args, std::vector<MediumRow>* 
   }
   InstallInterruptHandler();
   ProgressDisplay progress;
-  ScanOutcome outcome = ScanAndSearch(*rows, mode, FilterForTypes(args.Value("type").value_or("")), progress, found);
+  if (args.Has("resume") && args.Has("restart")) {
+    PrintError(std::string("mendwell-cli ") + command + ": " + CliText("ResumeOrRestart"));
+    return 2;
+  }
+  ResumeChoice resume = args.Has("resume")    ? ResumeChoice::kResume
+                        : args.Has("restart") ? ResumeChoice::kRestart
+                                              : ResumeChoice::kAsk;
+  ScanOutcome outcome =
+      ScanAndSearch(*rows, mode, FilterForTypes(args.Value("type").value_or("")), progress, found, resume);
   if (outcome.noEngine) {
     PrintError(std::string("mendwell-cli ") + command + ": " +
                FormatChecked(CliText("NoEngine"), "s", DescribeRow((*rows)[outcome.failedRow]).c_str()));

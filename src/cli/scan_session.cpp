@@ -1,5 +1,9 @@
 #include "cli/scan_session.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "carving/file_classification.h"
 #include "app/language_manager.h"
 #include "cli/cli_text.h"
@@ -13,7 +17,19 @@ namespace {
 
 class ScanProgressPrinter : public ScanObserver {
  public:
-  ScanProgressPrinter(std::vector<MediumRow>& rows, ProgressDisplay& progress) : rows_(rows), progress_(progress) {}
+  ScanProgressPrinter(std::vector<MediumRow>& rows, ProgressDisplay& progress, ResumeChoice resume)
+      : rows_(rows), progress_(progress), resume_(resume) {}
+  // --resume and --restart answer at once; otherwise a person at a
+  // terminal is asked, and a script goes on where the scan stopped.
+  bool AskResume(const StageInfo&) override {
+    if (resume_ != ResumeChoice::kAsk) return resume_ == ResumeChoice::kResume;
+    if (::isatty(STDIN_FILENO) != 1) return true;
+    progress_.Finish();
+    std::fprintf(stderr, "%s %s ", Msg("MSG1206").c_str(), CliText("YesNo").c_str());
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin)) return true;
+    return answer[0] != 'n' && answer[0] != 'N';
+  }
   void OnStage(const StageInfo& stage) override {
     if (stage.kind == MediumRow::Kind::kImage)
       progress_.Stage(Msg("MSG0703") + " " + stage.imageName);
@@ -36,6 +52,7 @@ class ScanProgressPrinter : public ScanObserver {
  private:
   std::vector<MediumRow>& rows_;
   ProgressDisplay& progress_;
+  ResumeChoice resume_;
 };
 
 class SearchProgressPrinter : public SearchObserver {
@@ -58,12 +75,12 @@ class SearchProgressPrinter : public SearchObserver {
 }  // namespace
 
 ScanOutcome ScanAndSearch(std::vector<MediumRow>& rows, int32_t mode, const std::string& filter,
-                          ProgressDisplay& progress, std::vector<FoundFile>* found) {
+                          ProgressDisplay& progress, std::vector<FoundFile>* found, ResumeChoice resume) {
   ScanOutcome outcome;
   std::vector<MediumRow*> pointers;
   for (MediumRow& r : rows) pointers.push_back(&r);
 
-  ScanProgressPrinter scanPrinter(rows, progress);
+  ScanProgressPrinter scanPrinter(rows, progress, resume);
   ScanDriver scan(pointers, mode, scanPrinter, &CreateRowEngine);
   SetInterruptTarget(&scan.control());
   int32_t result = scan.Run();

@@ -17,9 +17,13 @@ struct ScanOutcome {
   bool cancelled = false;  // Ctrl-C during the scan or the search
 };
 
+// How to answer "continue the earlier, interrupted scan of this medium?".
+enum class ResumeChoice { kAsk, kResume, kRestart };
+
 // rows keep their engines afterwards (found files point at them).
 ScanOutcome ScanAndSearch(std::vector<MediumRow>& rows, int32_t mode, const std::string& filter,
-                          ProgressDisplay& progress, std::vector<FoundFile>* found);
+                          ProgressDisplay& progress, std::vector<FoundFile>* found,
+                          ResumeChoice resume = ResumeChoice::kAsk);
 
 // The search filter for --type jpg,png (empty: every type and other files).
 std::string FilterForTypes(const std::string& types);
