@@ -79,7 +79,7 @@ bool ParseNumberOption(const Arguments& args, const char* name, unsigned long lo
 std::string ScanCommandLine(const std::string& image) {
   std::string quoted = "'";
   for (char c : image) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return "mendwell-cli scan " + quoted + "'";
+  return "mendwell-cli scan --mode deleted " + quoted + "'";
 }
 
 }  // namespace
@@ -190,9 +190,23 @@ int ImageCommand(int argc, char** argv, int first) {
   if (image.OpenReadOnly(out) == kOk) image.Size(&written);
   std::printf("%s\n", FormatChecked(CliText("Complete"), "ss", out.c_str(),
                                     SizeText(static_cast<int64_t>(written)).c_str()).c_str());
-  std::printf("%s\n  %s\n", CliText(args.Has("scan") ? "ScanLater" : "ScanHint").c_str(),
-              ScanCommandLine(AbsolutePath(out)).c_str());
-  return 0;
+  // Offer to scan the new image: --scan does it without asking; a person
+  // at a terminal is asked; a script is told the command to run.
+  bool scanNow = args.Has("scan");
+  if (!scanNow && ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1) {
+    std::printf("%s %s ", CliText("ScanNow").c_str(), CliText("YesNo").c_str());
+    std::fflush(stdout);
+    char answer[16] = {};
+    scanNow = std::fgets(answer, sizeof answer, stdin) && answer[0] != 'n' && answer[0] != 'N';
+  }
+  if (!scanNow) {
+    std::printf("%s\n  %s\n", CliText("ScanHint").c_str(), ScanCommandLine(AbsolutePath(out)).c_str());
+    return 0;
+  }
+  std::string imagePath = AbsolutePath(out);
+  char scanWord[] = "scan", modeOption[] = "--mode", modeValue[] = "deleted";
+  char* scanArgv[] = {argv[0], scanWord, modeOption, modeValue, imagePath.data(), nullptr};
+  return ScanCommand(5, scanArgv, 2);
 }
 
 }  // namespace mendwell::cli

@@ -60,7 +60,7 @@ TEST(ImageCommand, CopiesARowAndTellsHowToScanIt) {
   test::TempDir dir;
   const std::string image = dir.File("ntfs part.img");
   std::string out;
-  ASSERT_EQ(RunCommand(Disks() + CliPath() + " image --row 3 --out '" + image + "' --scan 2>&1", &out), 0);
+  ASSERT_EQ(RunCommand(Disks() + CliPath() + " image --row 3 --out '" + image + "' 2>&1", &out), 0);
   // Not a terminal: plain progress lines, no bar redrawn in place.
   EXPECT_NE(out.find("Progress: 100%  Sectors: 16384 / 16384"), std::string::npos) << out;
   EXPECT_EQ(out.find('\r'), std::string::npos);
@@ -69,7 +69,12 @@ TEST(ImageCommand, CopiesARowAndTellsHowToScanIt) {
   disk.seekg(96256 * 512);
   disk.read(reinterpret_cast<char*>(part.data()), static_cast<std::streamsize>(part.size()));
   EXPECT_TRUE(test::ReadFile(image) == part);
-  EXPECT_NE(out.find("mendwell-cli scan '" + image + "'"), std::string::npos) << out;
+  EXPECT_NE(out.find("mendwell-cli scan --mode deleted '" + image + "'"), std::string::npos) << out;
+  // --scan scans the new image right away.
+  const std::string fat = dir.File("fat.img");
+  out.clear();
+  ASSERT_EQ(RunCommand(Disks() + CliPath() + " image --row 1 --out '" + fat + "' --scan 2>&1", &out), 0) << out;
+  EXPECT_NE(out.find("files found"), std::string::npos) << out;
 }
 
 TEST(ImageCommand, RefusesBadSourcesAndDestinations) {
