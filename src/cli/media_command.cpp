@@ -8,6 +8,7 @@
 #include "app/language_manager.h"
 #include "cli/arguments.h"
 #include "cli/cli_text.h"
+#include "cli/json_text.h"
 #include "cli/commands.h"
 #include "device/medium_list.h"
 #include "engine/display_text.h"
@@ -17,37 +18,6 @@ namespace mendwell::cli {
 
 namespace {
 
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::string JsonOrNull(const std::string& s) { return s.empty() ? "null" : JsonString(s); }
 std::string JsonNumber(uint64_t v) { return std::to_string(v); }
