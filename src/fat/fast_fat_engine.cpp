@@ -183,6 +183,19 @@ void CFastFatRecovery::AddToEmitList(uint32_t folderCluster) {
   }
 }
 
+void CFastFatRecovery::FillFromEntry(const FatDirEntry& entry, const std::string& name, uint32_t firstCluster,
+                                     FileRecord* record) const {
+  record->driveLetter = tag_;
+  record->sourceEngine = kSourceFastFat;
+  record->nodeId = firstCluster;
+  record->clusterSize = static_cast<int32_t>(geometry_.ClusterBytes());
+  record->created = DecodeCreationTime(entry);
+  record->accessed = DecodeAccessDate(entry);
+  record->modified = DecodeModificationTime(entry);
+  record->dataStart = geometry_.dataStart;
+  record->SetName(name);
+}
+
 void CFastFatRecovery::ReadFolder(uint32_t startCluster) {
   const uint32_t bps = geometry_.bytesPerSector;
   const bool fixedRoot = startCluster == 0 && !geometry_.IsFat32();
@@ -237,19 +250,11 @@ void CFastFatRecovery::ReadFolder(uint32_t startCluster) {
           firstCluster |= static_cast<uint32_t>(FindFolderHighWord(Medium(), geometry_.Layout(), entry.clusterLow))
                           << 16;
         FileRecord record;
-        record.driveLetter = tag_;
-        record.sourceEngine = kSourceFastFat;
+        FillFromEntry(entry, name, firstCluster, &record);
         record.isFolder = 1;
         record.deleted = entry.IsDeleted() || inDeletedFolder;
         record.intact = 1;
         record.recordId = folderCluster;  // the parent cluster, until the record is written
-        record.nodeId = firstCluster;
-        record.clusterSize = static_cast<int32_t>(geometry_.ClusterBytes());
-        record.created = DecodeCreationTime(entry);
-        record.accessed = DecodeAccessDate(entry);
-        record.modified = DecodeModificationTime(entry);
-        record.dataStart = geometry_.dataStart;
-        record.SetName(name);
         if (firstCluster != 0 && firstCluster != folderCluster) {
           scanQueue_.push_back(firstCluster);
           folderMap_[firstCluster] = record;
@@ -262,20 +267,13 @@ void CFastFatRecovery::ReadFolder(uint32_t startCluster) {
           firstCluster |=
               static_cast<uint32_t>(FindFileHighWord(Medium(), geometry_.Layout(), entry.clusterLow, name)) << 16;
         FileRecord& slot = store_->AppendRecord();
-        slot.driveLetter = tag_;
-        slot.sourceEngine = kSourceFastFat;
+        uint32_t id = slot.recordId;
+        FillFromEntry(entry, name, firstCluster, &slot);
+        slot.recordId = id;
         slot.deleted = 1;
-        slot.nodeId = firstCluster;
-        slot.clusterSize = static_cast<int32_t>(geometry_.ClusterBytes());
-        slot.created = DecodeCreationTime(entry);
-        slot.accessed = DecodeAccessDate(entry);
-        slot.modified = DecodeModificationTime(entry);
         slot.size = entry.size;
-        slot.dataStart = geometry_.dataStart;
         slot.location = first + off / bps;
         slot.origin = volumeStart_;
-        slot.SetName(name);
-        uint32_t id = slot.recordId;
         store_->AddRelation(FolderKey(folderCluster, LevelOf(folderCluster)), id, firstCluster, nullptr);
         // The slot stays valid until the next append: finish it first.
         slot.intact = CheckFirstSector(Medium(), slot, geometry_.sectorsPerCluster);

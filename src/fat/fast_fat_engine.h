@@ -62,6 +62,9 @@ class CFastFatRecovery : public IFileRecoveryParse {
   Status OpenBoot(uint64_t startSector, uint64_t sectorCount, uint16_t tag);
   int32_t Report(int32_t percent, int32_t secondsLeft);
   void ReadFolder(uint32_t cluster);
+  // The fields folder and file records share, from a directory entry.
+  void FillFromEntry(const FatDirEntry& entry, const std::string& name, uint32_t firstCluster,
+                     FileRecord* record) const;
   uint32_t LevelOf(uint32_t cluster);
   void AddToEmitList(uint32_t folderCluster);
   uint64_t ClusterSector(uint64_t dataStart, uint64_t origin, uint32_t cluster) const;
