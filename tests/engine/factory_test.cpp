@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/fast_ext_recovery.h"
+#include "fat/fast_fat_engine.h"
 #include "support/test_support.h"
 
 namespace mendwell {
@@ -27,6 +28,14 @@ TEST(Factory, ClassifiesImagesAndPartitionsOfMendwellDisks) {
   EXPECT_EQ(c, FileSystemClass::kOther);
   EXPECT_NE(ClassifyPartition(0, 40950, &c), kOk);  // fewer than 16 KiB left on the disk
   EXPECT_NE(ClassifyPartition(5, 0, &c), kOk);
+
+  // The FAT partition at sector 2048 gets the fast FAT engine, bound to it.
+  auto fat = CreatePartitionEngine(0, 2048, 36864, 1, kModeDeletedFiles);
+  ASSERT_NE(fat, nullptr);
+  auto* fastFat = dynamic_cast<CFastFatRecovery*>(fat.get());
+  ASSERT_NE(fastFat, nullptr);
+  EXPECT_EQ(fastFat->geometry().volumeStart, 2048u);
+  EXPECT_EQ(CreatePartitionEngine(0, 0, 40960, 1, kModeDeletedFiles), nullptr);  // the MBR: no file system
 
   // An ext volume gets the placeholder, which finds nothing and leaves the
   // whole partition to the carver.
