@@ -198,6 +198,7 @@ Status CFileTypeRecovery::ExamineSector(uint32_t sectorSize, ByteView sector, ui
       *skip = std::max<uint64_t>(1, found.size / sectorSize + (found.size % sectorSize ? 1 : 0));
   }
   if (filesFound) ++*filesFound;
+  lastCarved_ = std::move(found);
   return kOk;
 }
 

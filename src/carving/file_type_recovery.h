@@ -81,6 +81,8 @@ class CFileTypeRecovery : public IFileRecoveryParse {
   // exactly size bytes. 0, a read or write error, or the callback's stop.
   Status CopyCarvedFile(const FileRecord& record, const std::string& destinationPath);
 
+  // The file the last successful ExamineSector carved.
+  const CarvedFile& lastCarved() const { return lastCarved_; }
   CarveContext& context() { return *context_; }
   ResultStore* store() { return store_.get(); }
   uint32_t sectorSize() const { return sectorSize_; }
@@ -94,6 +96,7 @@ class CFileTypeRecovery : public IFileRecoveryParse {
   Status ReadRun(const FileRecord& record, Sink&& sink);
 
   CarveContext ownContext_;
+  CarvedFile lastCarved_;
   CarveContext* context_;
   SectorDevice device_;
   std::unique_ptr<ResultStore> store_;

@@ -138,7 +138,10 @@ uint64_t BlockScan(CarveContext& context, uint64_t cap, bool mpegTolerant, EndTe
     ByteView bytes(context.scratch.get(), static_cast<size_t>(n) * s);
     const bool stopped = mpegTolerant ? WalkToNextStart<true>(context, bytes, &size)
                                       : WalkToNextStart<false>(context, bytes, &size);
-    EndVerdict verdict = endTest(Block{bytes, base, stopped ? size : base + bytes.size()});
+    // The end test sees the block only up to the next file's start: a
+    // marker behind it belongs to that file, not to this one.
+    ByteView own = stopped ? bytes.Sub(0, static_cast<size_t>(size - base)) : bytes;
+    EndVerdict verdict = endTest(Block{own, base, base + own.size()});
     if (verdict.final) return verdict.size;
     if (stopped) break;
     size += bytes.size();
@@ -445,7 +448,7 @@ uint64_t TsSize(CarveContext& context) {
       }
       end += kPacket;
     }
-    rem = (length - (kPacket - rem)) % kPacket;
+    rem = length >= kPacket - rem ? (length - (kPacket - rem)) % kPacket : 0;
     return kGoOn;
   });
   if (end < size) size = end;
