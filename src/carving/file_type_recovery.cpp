@@ -20,6 +20,8 @@ namespace {
 
 // Preview targets of Windows' path limit; longer ones go to memory.
 constexpr size_t kMaxTargetPath = 260;
+// Internal stop of a buffer extraction once the buffer is full.
+constexpr Status kBufferFull = kErrMoreData;
 
 std::string CarvedName(uint64_t firstSector, std::string_view extension) {
   char text[64];
@@ -293,9 +295,12 @@ Status CFileTypeRecovery::Extract(const FileRecord* record, std::string* pathOut
       std::copy(bytes, bytes + room, buffer + placed);
       placed += room;
     }
-    if (!progress) return kOk;
-    return progress(user, static_cast<int32_t>(done * 100 / record->size), 0);
+    if (progress)
+      if (Status p = progress(user, static_cast<int32_t>(done * 100 / record->size), 0); p != kOk) return p;
+    // A full buffer ends the reading: nothing more could be delivered.
+    return !toFile && placed == capacity && done < record->size ? kBufferFull : kOk;
   });
+  if (st == kBufferFull) st = kOk;
   if (st > 0 && progress) progress(user, 100, st);
   if (toFile) {
     out.Close();

@@ -468,12 +468,22 @@ bool FindNextFileStartMpeg(CarveContext& context, ByteView block, uint64_t* size
 }
 
 bool MayStartFile(ByteView sector) {
-  // First bytes of the catalogue's signatures at offset 0.
-  static constexpr std::array<bool, 256> kFirst = [] {
-    std::array<bool, 256> t{};
-    constexpr uint8_t kBytes[] = {0x00, '.', 0x30, 'C', 'F', 'R', 0x1A, 0x47, 0x06, 'I', 'M', 'm', 0xFF,
-                                  'G',  'B', 0x89, '8', 0xD0, 'P', '%', 0x1F, '7', 0xFE, 'S', 0xCF, '!'};
-    for (uint8_t c : kBytes) t[c] = true;
+  // The first two bytes of the catalogue's signatures at offset 0, as a set
+  // of 65536 bits (a transport stream's second byte is free).
+  static constexpr std::array<uint64_t, 1024> kPairs = [] {
+    std::array<uint64_t, 1024> t{};
+    auto add = [&t](unsigned b0, unsigned b1) {
+      const unsigned pair = (b0 << 8) | b1;
+      t[pair >> 6] |= 1ull << (pair & 63);
+    };
+    constexpr uint8_t kStarts[][2] = {
+        {0x00, 0x00}, {0x00, 0x01}, {'.', 'R'},   {0x30, 0x26}, {'C', 'W'},   {'F', 'W'},   {'R', 'I'},
+        {'R', 'a'},   {'F', 'L'},   {0x1A, 0x45}, {0x06, 0x0E}, {'I', 'D'},   {'I', 'I'},   {'M', 'T'},
+        {'M', 'A'},   {'M', 'M'},   {'M', 'S'},   {'M', 'Z'},   {'m', 'o'},   {0xFF, 0xFD}, {0xFF, 0xD8},
+        {'G', 'I'},   {'B', 'M'},   {'B', 'A'},   {0x89, 'P'},  {'8', 'B'},   {0xD0, 0xCF}, {'P', 'K'},
+        {'%', 'P'},   {0x1F, 0x8B}, {'7', 'z'},   {0xFE, 0xEF}, {'S', 'Q'},   {0xCF, 0xAD}, {'!', 'B'}};
+    for (const auto& p : kStarts) add(p[0], p[1]);
+    for (unsigned b1 = 0; b1 < 256; ++b1) add(0x47, b1);
     return t;
   }();
   if (sector.size() < 16) return true;
@@ -482,10 +492,13 @@ bool MayStartFile(ByteView sector) {
   // program association table at 8 (mts).
   if (b[4] == 'f' && b[5] == 't' && b[6] == 'y' && b[7] == 'p') return true;
   if (b[10] == 0xB0 && b[11] == 0x11) return true;
-  if (!kFirst[b[0]]) return false;
-  // A zero first byte is common; only MPEG (00 00 01), icons (00 00 01 00)
-  // and TrueType fonts (00 01 00 00) begin with it.
-  if (b[0] == 0x00) return (b[1] == 0x00 && b[2] == 0x01) || (b[1] == 0x01 && b[2] == 0x00);
+  const unsigned pair = (static_cast<unsigned>(b[0]) << 8) | b[1];
+  if (!(kPairs[pair >> 6] >> (pair & 63) & 1)) return false;
+  // Zero first bytes are common: only MPEG (00 00 01), icons (00 00 01 00)
+  // and TrueType fonts (00 01 00 00) begin so. A transport stream has its
+  // second sync byte 188 bytes on.
+  if (b[0] == 0x00) return b[1] == 0x00 ? b[2] == 0x01 : b[2] == 0x00;
+  if (b[0] == 0x47 && b[1] != 'I') return sector.size() <= 188 || b[188] == 0x47;  // 47 49: "GI" of a GIF
   return true;
 }
 
