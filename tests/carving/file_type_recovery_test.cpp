@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -42,10 +43,15 @@ std::map<uint64_t, Expected> ReadManifest() {
 }
 
 // Each test is a scan of its own, in a log folder of its own (logs are
-// named after the minute they start in).
+// named after the minute they start in), under a per-user data folder of
+// its own so that test processes running side by side never share one.
 class CarvingEngine : public testing::Test {
  protected:
-  void SetUp() override { GetScanLogStore().NewScanFolder(); }
+  void SetUp() override {
+    ::setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
+    GetScanLogStore().NewScanFolder();
+  }
+  TempDir data_;
 };
 
 // Every sample of the fixture image is carved at its first sector with its
