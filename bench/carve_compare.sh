@@ -39,10 +39,10 @@ sync  # no write-back of the fresh image during the timings
 # Seconds with millisecond resolution of one command, output discarded.
 timed() {
   local start end
-  start=$(date +%s.%N)
+  start=$EPOCHREALTIME
   "$@" >/dev/null 2>&1 || true
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
+  end=$EPOCHREALTIME
+  python3 -c "print($end - $start)"
 }
 
 cat "$image" >/dev/null
