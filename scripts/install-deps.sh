@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libblkid-dev
   mtools dosfstools ntfs-3g e2fsprogs fdisk xxd xz-utils
-  imagemagick zip python3
+  imagemagick zip python3 p7zip-full
 )
 
 missing=()
