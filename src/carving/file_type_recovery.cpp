@@ -260,7 +260,7 @@ Status CFileTypeRecovery::Recover(const FileRecord* record, const std::string& d
 Status CFileTypeRecovery::Extract(const FileRecord* record, std::string* pathOut, uint8_t* buffer, uint32_t* size,
                                   ExtractProgressFn progress, void* user) {
   if (!record) return kErrInvalidParameter;
-  const std::string extension = NameExtension(record->Name());
+  const std::string extension = ExtensionOfName(record->Name());
   const std::string folder = DefaultScanLogRoot();
   std::string target;
   if (ExtensionInList(extension, kAudioList) || ExtensionInList(extension, kVideoList))
