@@ -331,6 +331,10 @@ int32_t ResultStore::ByType(const std::string& filterText, std::vector<FileRecor
   if (file.Size(&size) != kOk) return 1;
   if (size >= kOtherModeLimitBytes) otherMode = false;
   const std::string& known = KnownExtensionText();
+  // Room for every record the file could list: only what is written to is
+  // ever touched, and the list never has to move while it grows.
+  out.reserve(out.size() + static_cast<size_t>(size / kFileRecordSize));
+  AdviseLargeBuffer(out.data() + out.size(), (out.capacity() - out.size()) * sizeof(FileRecord));
   std::vector<uint8_t> block(kRecordBlockBytes);
   char pattern[kFileRecordNameSize + 2];
   uint64_t offset = 0;
@@ -374,24 +378,55 @@ int32_t ResultStore::ByType(const std::string& filterText, std::vector<FileRecor
 }
 
 void SortDisplayOrder(std::vector<FileRecord>& records) {
-  // Records are large: sort their positions, then move each record once.
+  // Records are large: sort their positions, then move the records into
+  // place in cycles, without a second list of them.
+  // The first eight lower-cased bytes of a name, big-endian and padded with
+  // zeros, order names as the case-insensitive comparison does, so most
+  // comparisons of a large sort are one integer comparison.
   struct Key {
     bool folder;
+    uint64_t prefix;
     std::string_view name;
     uint32_t index;
   };
+  auto prefixOf = [](std::string_view name) {
+    uint64_t p = 0;
+    for (size_t i = 0; i < 8; ++i) {
+      uint8_t c = i < name.size() ? static_cast<uint8_t>(name[i]) : 0;
+      if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c + 32);
+      p = (p << 8) | c;
+    }
+    return p;
+  };
   std::vector<Key> keys;
   keys.reserve(records.size());
-  for (size_t i = 0; i < records.size(); ++i)
-    keys.push_back(Key{records[i].isFolder != 0, records[i].Name(), static_cast<uint32_t>(i)});
+  for (size_t i = 0; i < records.size(); ++i) {
+    std::string_view name = records[i].Name();
+    keys.push_back(Key{records[i].isFolder != 0, prefixOf(name), name, static_cast<uint32_t>(i)});
+  }
   std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
     if (a.folder != b.folder) return !a.folder;
-    return CompareNoCase(a.name, b.name) < 0;
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return CompareNoCase(a.name.substr(std::min<size_t>(8, a.name.size())),
+                         b.name.substr(std::min<size_t>(8, b.name.size()))) < 0;
   });
-  std::vector<FileRecord> sorted;
-  sorted.reserve(records.size());
-  for (const Key& k : keys) sorted.push_back(records[k.index]);
-  records.swap(sorted);
+  std::vector<uint32_t> from(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) from[i] = keys[i].index;
+  keys.clear();
+  keys.shrink_to_fit();
+  for (size_t start = 0; start < from.size(); ++start) {
+    if (from[start] == start) continue;
+    FileRecord held = records[start];
+    size_t at = start;
+    while (from[at] != start) {
+      size_t next = from[at];
+      records[at] = records[next];
+      from[at] = static_cast<uint32_t>(at);
+      at = next;
+    }
+    records[at] = held;
+    from[at] = static_cast<uint32_t>(at);
+  }
 }
 
 std::string FormatRelations(const ResultStore::RelationIndex& index) {

@@ -103,3 +103,16 @@ std::string AbsolutePath(const std::string& path) {
 }
 
 }  // namespace mendwell
+
+#include <sys/mman.h>
+
+namespace mendwell {
+
+void AdviseLargeBuffer(void* data, size_t bytes) {
+  constexpr uintptr_t kHuge = 2u << 20;
+  uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace mendwell

@@ -42,3 +42,12 @@ std::string BaseName(const std::string& path);
 std::string AbsolutePath(const std::string& path);
 
 }  // namespace mendwell
+
+namespace mendwell {
+
+// Asks the kernel to back a large buffer with huge pages where it can:
+// filling hundreds of megabytes page by page costs more in page faults than
+// in copying. Harmless when refused.
+void AdviseLargeBuffer(void* data, size_t bytes);
+
+}  // namespace mendwell

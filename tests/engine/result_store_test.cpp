@@ -202,3 +202,24 @@ TEST(ResultStore, DamagedFilesGiveTheCompleteEntriesOnly) {
 
 }  // namespace
 }  // namespace mendwell
+
+namespace mendwell {
+namespace {
+
+TEST(ResultStore, DisplayOrderIgnoresCaseAcrossLongNames) {
+  std::vector<FileRecord> records;
+  for (const char* n : {"img_0001b.jpg", "IMG_0001A.jpg", "Img", "img_0001", "zeta", "B", "a.txt"}) {
+    FileRecord r;
+    r.SetName(n);
+    r.isFolder = std::string(n) == "B";
+    records.push_back(r);
+  }
+  SortDisplayOrder(records);
+  std::vector<std::string> names;
+  for (const FileRecord& r : records) names.emplace_back(r.Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "Img", "img_0001", "IMG_0001A.jpg", "img_0001b.jpg", "zeta",
+                                             "B"}));
+}
+
+}  // namespace
+}  // namespace mendwell
