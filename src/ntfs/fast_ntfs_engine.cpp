@@ -124,6 +124,7 @@ Status CFastNtfsRecovery::Scan(const char* logName) {
   pendingFiles_.clear();
   directories_.clear();
   lookedUp_.clear();
+  cycleBreaks_.clear();
   folderList_.clear();
   inFolderList_.clear();
   passRecords_ = 0;
@@ -138,9 +139,18 @@ Status CFastNtfsRecovery::Scan(const char* logName) {
   if (st != kOk) return st;
 
   st = MftPass();
+  // Parent links that run in a circle are cut first, each at the folder
+  // whose parent closes the circle: that folder is then shown at the root,
+  // and every walk ends, giving each folder one depth whatever file its
+  // walk started from.
+  for (const PendingFile& file : pendingFiles_) {
+    uint32_t cycleAt = kNoParent;
+    ParentWalk(file.parent, false, &cycleAt);
+    if (cycleAt != kNoParent) cycleBreaks_.insert(cycleAt);
+  }
   // Files found before a failure still get their place in the tree.
   for (const PendingFile& file : pendingFiles_) {
-    uint32_t depth = ParentWalk(file.parent);
+    uint32_t depth = ParentWalk(file.parent, true, nullptr);
     store_->AddRelation(FolderKey(file.parent, depth), file.recordId, file.number, nullptr);
   }
   pendingFiles_.clear();
@@ -236,6 +246,7 @@ void CFastNtfsRecovery::FilterRecord(uint8_t* bytes, uint64_t number, uint64_t s
 }
 
 bool CFastNtfsRecovery::DirectoryParent(uint32_t number, uint32_t* parent) {
+  if (cycleBreaks_.count(number)) return false;
   auto known = directories_.find(number);
   if (known != directories_.end()) {
     *parent = known->second;
@@ -261,7 +272,7 @@ bool CFastNtfsRecovery::DirectoryParent(uint32_t number, uint32_t* parent) {
   return true;
 }
 
-uint32_t CFastNtfsRecovery::ParentWalk(uint32_t parent) {
+uint32_t CFastNtfsRecovery::ParentWalk(uint32_t parent, bool listFolders, uint32_t* cycleAt) {
   uint32_t depth = 0;
   // Short chains are searched in place; long ones (damaged volumes) by set.
   std::vector<uint32_t> visited;
@@ -278,10 +289,14 @@ uint32_t CFastNtfsRecovery::ParentWalk(uint32_t parent) {
       if (visitedSet.empty()) visitedSet.insert(visited.begin(), visited.end());
       visitedSet.insert(p);
     }
-    if (inFolderList_.insert(p).second) folderList_.push_back(p);
+    if (listFolders && inFolderList_.insert(p).second) folderList_.push_back(p);
     ++depth;
     uint32_t q = kNoParent;
-    if (!DirectoryParent(p, &q) || q == kNoParent || seen(q)) break;
+    if (!DirectoryParent(p, &q) || q == kNoParent) break;
+    if (seen(q)) {
+      if (cycleAt) *cycleAt = p;
+      break;
+    }
     p = q;
   }
   return depth;
@@ -327,14 +342,15 @@ void CFastNtfsRecovery::FolderPass() {
       continue;
     }
     entry.nodeId = number;
-    uint32_t depth = ParentWalk(links.parentRecord);
+    uint32_t depth = ParentWalk(links.parentRecord, true, nullptr);
+    uint64_t key = cycleBreaks_.count(number) ? FolderKey(kRootFolderRecord, 0) : FolderKey(links.parentRecord, depth);
     FileRecord& slot = store_->AppendRecord();
     uint32_t id = slot.recordId;
     slot = entry;
     slot.recordId = id;
     // The folder is shown under its displayed (Win32) name, also in paths.
     std::string name(entry.Name());
-    store_->AddRelation(FolderKey(links.parentRecord, depth), id, number, name.c_str());
+    store_->AddRelation(key, id, number, name.c_str());
   }
 }
 

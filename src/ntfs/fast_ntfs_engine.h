@@ -71,7 +71,12 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
   Status MftPass();
   void FilterRecord(uint8_t* record, uint64_t number, uint64_t sector);
   bool DirectoryParent(uint32_t number, uint32_t* parent);
-  uint32_t ParentWalk(uint32_t parent);
+  // The parent walk from a $FILE_NAME's parent reference: the number of
+  // folders met before the root, a record that is no readable directory, a
+  // folder met twice or kMaxFolderDepth. listFolders adds the folders met
+  // to the folder list; *cycleAt receives the folder whose parent was met
+  // before.
+  uint32_t ParentWalk(uint32_t parent, bool listFolders, uint32_t* cycleAt);
   void FolderPass();
   void AddLostFolder(uint32_t number);
   uint64_t KeyOf(const FileRecord* folder, int32_t depth) const;
@@ -95,6 +100,7 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
   std::unordered_map<uint32_t, uint32_t> directories_;  // directory record -> parent
   std::unordered_map<uint32_t, uint32_t> lookedUp_;      // records read outside the pass
   uint64_t passRecords_ = 0;                             // records the pass has read
+  std::unordered_set<uint32_t> cycleBreaks_;             // folders whose parent link closes a circle
   std::vector<uint32_t> folderList_;
   std::unordered_set<uint32_t> inFolderList_;
 
