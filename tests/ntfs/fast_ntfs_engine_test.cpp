@@ -169,6 +169,15 @@ TEST(FastNtfsEngine, RecoversFolderTreesLiveAndDeleted) {
     if (path.rfind("reuse/", 0) == 0) continue;
     EXPECT_EQ(Sha256(out.File(path)), sha) << path;
   }
+  // A file whose record no longer holds it fails with a code, reported once.
+  FileRecord moved = byName["docs"];
+  moved.isFolder = 0;
+  moved.size = 100;
+  moved.location = 0;  // the boot sector
+  CopyLog log;
+  engine->SetCallbacks(nullptr, CopyLog::Fn, &log, 100);
+  EXPECT_EQ(engine->Recover(&moved, out.File("moved.bin"), 0), kErrFileNotFound);
+  EXPECT_EQ(log.finals[out.File("moved.bin")], std::vector<int32_t>{kErrFileNotFound});
   // The lost folder recovers like any other.
   ASSERT_EQ(byName.count("LostFolder64"), 1u);
   ASSERT_EQ(engine->Recover(&byName["LostFolder64"], out.File("lost"), 0), kOk);
