@@ -13,7 +13,6 @@
 #include "ntfs/ntfs_entry.h"
 #include "platform/file.h"
 #include "platform/paths.h"
-#include "platform/text.h"
 #include "platform/time.h"
 
 namespace mendwell {
