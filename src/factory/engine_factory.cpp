@@ -5,6 +5,7 @@
 #include "device/sector_device.h"
 #include "engine/fast_ext_recovery.h"
 #include "fat/fast_fat_engine.h"
+#include "ntfs/fast_ntfs_engine.h"
 
 namespace mendwell {
 
@@ -35,7 +36,8 @@ std::unique_ptr<IFileRecoveryParse> BuildEngine(FileSystemClass fsClass, int32_t
       return std::make_unique<CFastExtRecovery>();
     case FileSystemClass::kFat:
       return std::make_unique<CFastFatRecovery>();
-    case FileSystemClass::kNtfs:  // fast NTFS engine not built yet
+    case FileSystemClass::kNtfs:
+      return std::make_unique<CFastNtfsRecovery>();
     case FileSystemClass::kOther:
       return nullptr;
   }

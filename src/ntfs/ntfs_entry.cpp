@@ -100,35 +100,74 @@ bool FillEntryFromRecord(ByteView record, uint64_t recordSector, int32_t mode, N
   if (mode == kEntryModeFolders)
     entry->intact = 1;
   else
-    entry->intact = checkContent ? CheckEntryContent(volume, *entry) : 1;
+    entry->intact = checkContent ? CheckEntryContentInRecord(volume, *entry, record) : 1;
   return true;
 }
 
-uint32_t CheckEntryContent(NtfsVolume& volume, const FileRecord& entry) {
-  std::string_view name = entry.Name();
-  size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return 1;
-  std::string_view extension = name.substr(dot + 1);
-  if (!volume.device) return 1;
+namespace {
+
+// Whether the first sector of a file's first run matches its extension; 1
+// when nothing can be read there.
+uint32_t FirstRunMatches(NtfsVolume& volume, const FileRecord& entry, const NtfsRunlist& runs,
+                         std::string_view extension) {
+  if (runs.empty() || runs.front().sparse) return 1;
   uint32_t bps = volume.geometry.bytesPerSector;
-  std::vector<uint8_t> first;
-  Status st = ReadResidentData(volume, entry.location, &first);
-  if (st == kOk) {
-    if (first.empty()) return 0;
-    // The catalogue looks at a whole sector; a short value is padded with zeros.
-    first.resize(std::max<size_t>(first.size(), bps), 0);
-    return ContentMatchesExtension(ByteView(first.data(), first.size()), bps, extension, nullptr, 0) ? 1 : 0;
-  }
-  NtfsRunlist runs;
-  if (FindAttributeRuns(volume, entry.location, kAttrData, runs) != kOk || runs.empty() || runs.front().sparse)
-    return 1;
   uint64_t clusterBytes = entry.clusterSize > 0 ? static_cast<uint64_t>(entry.clusterSize) : 0;
   uint64_t sector = static_cast<uint64_t>(runs.front().offset) * clusterBytes / bps + entry.origin;
   if (sector == 0) return 1;
-  first.assign(bps, 0);
+  std::vector<uint8_t> first(bps, 0);
   uint32_t got = 0;
   if (ReadSectors(*volume.device, first.data(), sector, 1, bps, &got) != kOk) return 1;
   return ContentMatchesExtension(ByteView(first.data(), first.size()), bps, extension, volume.device, sector) ? 1 : 0;
+}
+
+// The same test on a resident value.
+uint32_t ResidentMatches(NtfsVolume& volume, std::vector<uint8_t>& value, std::string_view extension) {
+  if (value.empty()) return 0;
+  uint32_t bps = volume.geometry.bytesPerSector;
+  // The catalogue looks at a whole sector; a short value is padded with zeros.
+  value.resize(std::max<size_t>(value.size(), bps), 0);
+  return ContentMatchesExtension(ByteView(value.data(), value.size()), bps, extension, nullptr, 0) ? 1 : 0;
+}
+
+bool ExtensionOf(const FileRecord& entry, std::string_view* extension) {
+  std::string_view name = entry.Name();
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  *extension = name.substr(dot + 1);
+  return true;
+}
+
+bool HasAttributeList(ByteView record) {
+  AttributeWalk walk = LookupWalk(record, kStopAtFreeFill);
+  NtfsAttribute a;
+  while (walk.Next(&a))
+    if (a.type == kAttrAttributeList) return true;
+  return false;
+}
+
+}  // namespace
+
+uint32_t CheckEntryContent(NtfsVolume& volume, const FileRecord& entry) {
+  std::string_view extension;
+  if (!ExtensionOf(entry, &extension) || !volume.device) return 1;
+  std::vector<uint8_t> first;
+  if (ReadResidentData(volume, entry.location, &first) == kOk) return ResidentMatches(volume, first, extension);
+  NtfsRunlist runs;
+  if (FindAttributeRuns(volume, entry.location, kAttrData, runs) != kOk) return 1;
+  return FirstRunMatches(volume, entry, runs, extension);
+}
+
+uint32_t CheckEntryContentInRecord(NtfsVolume& volume, const FileRecord& entry, ByteView record) {
+  std::string_view extension;
+  if (!ExtensionOf(entry, &extension) || !volume.device) return 1;
+  // A $DATA spread over extension records is looked up on disk.
+  if (HasAttributeList(record)) return CheckEntryContent(volume, entry);
+  std::vector<uint8_t> first;
+  if (ResidentDataInRecord(record, &first) == kOk) return ResidentMatches(volume, first, extension);
+  NtfsRunlist runs;
+  if (FindAttributeRunsInRecord(record, kAttrData, runs) != kOk) return 1;
+  return FirstRunMatches(volume, entry, runs, extension);
 }
 
 }  // namespace mendwell

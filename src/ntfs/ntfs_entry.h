@@ -44,4 +44,9 @@ bool FillEntryFromRecord(ByteView record, uint64_t recordSector, int32_t mode, N
 // for an empty resident value.
 uint32_t CheckEntryContent(NtfsVolume& volume, const FileRecord& entry);
 
+// The same on the entry's record already in memory (fixed up): only the
+// first data sector is read, or the record again when its $DATA may live in
+// extension records.
+uint32_t CheckEntryContentInRecord(NtfsVolume& volume, const FileRecord& entry, ByteView record);
+
 }  // namespace mendwell
