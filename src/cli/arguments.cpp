@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "app/language_manager.h"
+#include "cli/cli_text.h"
+
 namespace mendwell::cli {
 
 bool Arguments::Parse(int argc, char** argv, int first, const std::vector<OptionSpec>& specs, std::string* error) {
@@ -20,7 +23,7 @@ bool Arguments::Parse(int argc, char** argv, int first, const std::vector<Option
       for (const OptionSpec& s : specs)
         if (s.name == name) spec = &s;
       if (!spec) {
-        *error = "unknown option --" + name;
+        *error = FormatChecked(CliText("UnknownOption"), "s", name.c_str());
         return false;
       }
       if (spec->takesValue) {
@@ -29,12 +32,12 @@ bool Arguments::Parse(int argc, char** argv, int first, const std::vector<Option
         } else if (i + 1 < argc) {
           values_[name] = argv[++i];
         } else {
-          *error = "option --" + name + " needs a value";
+          *error = FormatChecked(CliText("OptionNeedsValue"), "s", name.c_str());
           return false;
         }
       } else {
         if (inlineValue) {
-          *error = "option --" + name + " takes no value";
+          *error = FormatChecked(CliText("OptionTakesNoValue"), "s", name.c_str());
           return false;
         }
         flags_.insert(name);
