@@ -19,6 +19,6 @@ for target in image_engines_fuzz carving_fuzz; do
   corpus=build-fuzz/corpus/${target%_fuzz}
   [ "$target" = image_engines_fuzz ] && corpus=build-fuzz/corpus/images
   echo "== $target ($seconds s)"
-  build-fuzz/bin/$target -max_total_time="$seconds" -max_len=$((8 << 20)) -rss_limit_mb=4096 \
+  build-fuzz/bin/$target -max_total_time="$seconds" -max_len=$((8 << 20)) -rss_limit_mb=4096 -timeout=20 \
     -artifact_prefix=build-fuzz/crashes/ "$corpus" 2>&1 | tail -3
 done
