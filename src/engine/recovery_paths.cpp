@@ -36,6 +36,12 @@ int32_t CountSeparators(std::string_view path) {
   return n;
 }
 
+Status CreateParentFolder(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos || slash == 0) return kOk;
+  return CreateDirectories(path.substr(0, slash));
+}
+
 std::string RecoveryDestination(const std::string& destination, const FileRecord& record) {
   std::string category = record.isFolder ? "others" : CategoryFolderOf(record.Name());
   return UniquePath(destination + "/" + category + "/" + SafeFileName(record.Name()));

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/file_record.h"
+#include "platform/status.h"
 
 namespace mendwell {
 
@@ -22,6 +23,10 @@ std::string UniquePath(const std::string& path);
 // The number of "/" and "\" characters in a path, its last character not
 // counted: the depth base engines receive with Recover.
 int32_t CountSeparators(std::string_view path);
+
+// Creates the folder that will hold a file (with all missing levels); a
+// path without a folder part needs none.
+Status CreateParentFolder(const std::string& path);
 
 // destination/category/name for a record (category from the name's
 // extension; folders go under "others"), made unique.

@@ -16,16 +16,6 @@ namespace {
 
 constexpr uint64_t kReportIntervalMs = 5000;
 
-std::string ParentFolder(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
-}
-
-Status CreateParentOf(const std::string& path) {
-  std::string parent = ParentFolder(path);
-  return parent.empty() ? kOk : CreateDirectories(parent);
-}
-
 }  // namespace
 
 // A copy's destination: a file opened for writing, or a memory buffer that
@@ -413,7 +403,7 @@ Status CFastFatRecovery::Recover(const FileRecord* record, const std::string& de
   if (!record) return kErrInvalidParameter;
   if (!opened_) return kErrInvalidParameter;
   if (!record->isFolder) {
-    Status st = CreateParentOf(destinationPath);
+    Status st = CreateParentFolder(destinationPath);
     if (st != kOk) return st;
     return CopyFile(*record, destinationPath);
   }

@@ -22,16 +22,6 @@ namespace {
 constexpr uint64_t kEstimateIntervalMs = 5000;
 constexpr uint32_t kNotDirectory = 0xFFFFFFFEu;
 
-std::string ParentFolder(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
-}
-
-Status CreateParentOf(const std::string& path) {
-  std::string parent = ParentFolder(path);
-  return parent.empty() ? kOk : CreateDirectories(parent);
-}
-
 // The parent record of a record's first $FILE_NAME.
 bool FirstFileNameParent(ByteView record, uint32_t* parent) {
   AttributeWalk walk = RecordWalk(record, kStopAtZeroType | kStopAtFreeFill);
@@ -431,7 +421,7 @@ Status CFastNtfsRecovery::CopyFile(const FileRecord& record, const std::string& 
 Status CFastNtfsRecovery::Recover(const FileRecord* record, const std::string& destinationPath, int32_t) {
   if (!record || !opened_) return kErrInvalidParameter;
   if (!record->isFolder) {
-    Status st = CreateParentOf(destinationPath);
+    Status st = CreateParentFolder(destinationPath);
     if (st != kOk) return st;
     return CopyFile(*record, destinationPath);
   }
