@@ -10,6 +10,7 @@
 #include "carving/size_rules.h"
 #include "engine/recovery_paths.h"
 #include "engine/scan_log_store.h"
+#include "engine/store_queries.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/time.h"
@@ -111,19 +112,17 @@ Status CFileTypeRecovery::SetCallbacks(ScanProgressFn scanProgress, CopyProgress
   return kOk;
 }
 
+// Carved files have no folders: only the top level lists anything.
 Status CFileTypeRecovery::ListChildren(const FileRecord* folder, int32_t depth, std::vector<FileRecord>& out) {
-  if (!store_) return kOk;
-  store_->Flush();
-  if (!folder && depth == 0) return store_->Children(0, out);
-  return kOk;
+  return folder || depth != 0 ? kOk : QueryChildren(store_.get(), 0, out);
 }
 
 Status CFileTypeRecovery::CountFiles(const FileRecord* folder, int32_t depth, uint32_t* count) {
-  if (count) *count = 0;
-  if (!store_) return kOk;
-  store_->Flush();
-  if (!folder && depth == 0 && count) return store_->Count(0, count);
-  return kOk;
+  if (folder || depth != 0) {
+    if (count) *count = 0;
+    return kOk;
+  }
+  return QueryCount(store_.get(), 0, count);
 }
 
 uint64_t CFileTypeRecovery::GetFoundCount() { return store_ ? store_->AppendedCount() : 0; }
@@ -137,9 +136,7 @@ Status CFileTypeRecovery::SetListCallback(ListProgressFn fn, void* user) {
 }
 
 int32_t CFileTypeRecovery::ListByType(const std::string& filter, std::vector<FileRecord>& out) {
-  if (!store_) return 0;
-  store_->Flush();
-  return store_->ByType(filter, out);
+  return QueryByType(store_.get(), listFn_, listUser_, filter, out);
 }
 
 Status CFileTypeRecovery::IdentifyFile(uint32_t sectorSize, SectorDevice* reader, ByteView sector,

@@ -5,6 +5,7 @@
 
 #include "carving/file_classification.h"
 #include "engine/recovery_paths.h"
+#include "engine/store_queries.h"
 #include "engine/scan_log_store.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -284,41 +285,28 @@ uint64_t CFastFatRecovery::RootKey(int32_t depth) const {
 
 Status CFastFatRecovery::ListChildren(const FileRecord* folder, int32_t depth, std::vector<FileRecord>& out) {
   if (!folder && depth != 0) return kErrInvalidParameter;
-  if (!store_) return kOk;
-  store_->Flush();
-  uint64_t key = folder ? FolderKey(folder->nodeId, static_cast<uint32_t>(depth)) : RootKey(0);
-  return store_->Children(key, out);
+  return QueryChildren(store_.get(), folder ? FolderKey(folder->nodeId, static_cast<uint32_t>(depth)) : RootKey(0), out);
 }
 
 Status CFastFatRecovery::CountFiles(const FileRecord* folder, int32_t depth, uint32_t* count) {
   if (!folder && depth != 0) return kErrInvalidParameter;
-  *count = 0;
-  if (!store_) return kOk;
-  store_->Flush();
-  uint64_t key = folder ? FolderKey(folder->nodeId, static_cast<uint32_t>(depth)) : RootKey(0);
-  return store_->Count(key, count);
+  return QueryCount(store_.get(), folder ? FolderKey(folder->nodeId, static_cast<uint32_t>(depth)) : RootKey(0), count);
 }
 
 uint64_t CFastFatRecovery::GetFoundCount() { return store_ ? store_->AppendedCount() : 0; }
 
 Status CFastFatRecovery::GetPath(const FileRecord* record, std::string* path) {
-  if (!record) return kErrInvalidParameter;
-  path->clear();
-  return store_ ? store_->Path(*record, path) : kOk;
+  return QueryPath(store_.get(), record, path);
 }
 
 Status CFastFatRecovery::SetListCallback(ListProgressFn fn, void* user) {
   listFn_ = fn;
   listUser_ = user;
-  if (store_) store_->SetListCallback(fn, user);
   return kOk;
 }
 
 int32_t CFastFatRecovery::ListByType(const std::string& filter, std::vector<FileRecord>& out) {
-  if (!store_) return 0;
-  store_->Flush();
-  store_->SetListCallback(listFn_, listUser_);
-  return store_->ByType(filter, out);
+  return QueryByType(store_.get(), listFn_, listUser_, filter, out);
 }
 
 uint64_t CFastFatRecovery::ClusterSector(uint64_t dataStart, uint64_t origin, uint32_t cluster) const {

@@ -6,6 +6,7 @@
 
 #include "carving/file_classification.h"
 #include "engine/recovery_paths.h"
+#include "engine/store_queries.h"
 #include "engine/scan_log_store.h"
 #include "ntfs/attribute_runs.h"
 #include "ntfs/mft_record.h"
@@ -350,39 +351,28 @@ uint64_t CFastNtfsRecovery::KeyOf(const FileRecord* folder, int32_t depth) const
 
 Status CFastNtfsRecovery::ListChildren(const FileRecord* folder, int32_t depth, std::vector<FileRecord>& out) {
   if (!folder && depth != 0) return kErrInvalidParameter;
-  if (!store_) return kOk;
-  store_->Flush();  // a failed write still leaves what is on disk to query
-  return store_->Children(KeyOf(folder, depth), out);
+  return QueryChildren(store_.get(), KeyOf(folder, depth), out);
 }
 
 Status CFastNtfsRecovery::CountFiles(const FileRecord* folder, int32_t depth, uint32_t* count) {
-  if (!count || (!folder && depth != 0)) return kErrInvalidParameter;
-  *count = 0;
-  if (!store_) return kOk;
-  store_->Flush();  // a failed write still leaves what is on disk to query
-  return store_->Count(KeyOf(folder, depth), count);
+  if (!folder && depth != 0) return kErrInvalidParameter;
+  return QueryCount(store_.get(), KeyOf(folder, depth), count);
 }
 
 uint64_t CFastNtfsRecovery::GetFoundCount() { return store_ ? store_->AppendedCount() : 0; }
 
 Status CFastNtfsRecovery::GetPath(const FileRecord* record, std::string* path) {
-  if (!record || !path) return kErrInvalidParameter;
-  path->clear();
-  return store_ ? store_->Path(*record, path) : kOk;
+  return QueryPath(store_.get(), record, path);
 }
 
 Status CFastNtfsRecovery::SetListCallback(ListProgressFn fn, void* user) {
   listFn_ = fn;
   listUser_ = user;
-  if (store_) store_->SetListCallback(fn, user);
   return kOk;
 }
 
 int32_t CFastNtfsRecovery::ListByType(const std::string& filter, std::vector<FileRecord>& out) {
-  if (!store_) return 0;
-  store_->Flush();
-  store_->SetListCallback(listFn_, listUser_);
-  return store_->ByType(filter, out);
+  return QueryByType(store_.get(), listFn_, listUser_, filter, out);
 }
 
 uint32_t CFastNtfsRecovery::DepthOf(const FileRecord& folder) {
