@@ -97,9 +97,14 @@ void PrintTree(const std::vector<Listed>& listed) {
     }
     int depth = static_cast<int>(std::count(current.begin(), current.end(), '/'));
     const FileRecord& r = l.file->record;
-    std::printf("%*s%-40s %12s  %s%s\n", 2 * depth, "", std::string(r.Name()).c_str(),
-                SizeText(static_cast<int64_t>(r.size)).c_str(), DisplayTime(r.modified).c_str(),
-                r.intact ? "" : ("  " + CliText("ContentMismatch")).c_str());
+    // Columns line up by characters, not bytes: names may hold UTF-8.
+    std::string name(r.Name());
+    size_t width = 0;
+    for (char c : name) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    const size_t column = 48 > 2 * static_cast<size_t>(depth) ? 48 - 2 * static_cast<size_t>(depth) : 0;
+    if (width < column) name.append(column - width, ' ');
+    std::printf("%*s%s %12s  %s%s\n", 2 * depth, "", name.c_str(), SizeText(static_cast<int64_t>(r.size)).c_str(),
+                DisplayTime(r.modified).c_str(), r.intact ? "" : ("  " + CliText("ContentMismatch")).c_str());
   }
 }
 
