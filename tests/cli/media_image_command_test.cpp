@@ -93,6 +93,21 @@ TEST(ImageCommand, RefusesBadSourcesAndDestinations) {
   EXPECT_EQ(RunCommand(env + CliPath() + " image --disk zero --out x 2>/dev/null"), 2);
 }
 
+TEST(ImageCommand, AFullDestinationGivesAClearErrorAndKeepsThePartialImage) {
+  test::TempDir dir;
+  const std::string image = dir.File("full.img");
+  std::string err;
+  // A file-size limit of 256 KiB stands for a full destination disk; the
+  // signal it raises is ignored, so the write fails as on a full disk.
+  int status = RunCommand("bash -c \"trap '' XFSZ; ulimit -f 256; " + Disks() + CliPath() + " image --row 1 --out '" +
+                              image + "' 2>&1\"",
+                          &err);
+  EXPECT_EQ(status, 1) << err;
+  EXPECT_NE(err.find("Reason:"), std::string::npos) << err;
+  EXPECT_TRUE(fs::exists(image));
+  EXPECT_EQ(fs::file_size(image), 256u * 1024);
+}
+
 // The program reads its settings beside itself, so it runs from a copy.
 TEST(LangCommand, ListsAndStoresTheDefaultLanguage) {
   test::TempDir dir;
