@@ -13,15 +13,7 @@ namespace {
 
 Status ReadFirst16k(SectorDevice& device, uint64_t byteOffset, std::vector<uint8_t>* buffer) {
   buffer->assign(kClassifyBytes, 0);
-  size_t done = 0;
-  while (done < kClassifyBytes) {
-    size_t got = 0;
-    Status st = device.handle.ReadAtSome(byteOffset + done, buffer->data() + done, kClassifyBytes - done, &got);
-    if (st != kOk) return st;
-    if (got == 0) return kErrReadFault;
-    done += got;
-  }
-  return kOk;
+  return device.handle.ReadAll(byteOffset, buffer->data(), buffer->size());
 }
 
 // The engine for a file-system class and mode, not yet opened; null when

@@ -67,10 +67,8 @@ Status CFastFatRecovery::OpenImage(const std::string& path, uint16_t tag) {
 Status CFastFatRecovery::OpenBoot(uint64_t startSector, uint64_t sectorCount, uint16_t tag) {
   uint32_t deviceSector = DeviceSectorSize(device_);
   std::vector<uint8_t> boot(4096);
-  size_t got = 0;
-  Status st = device_.handle.ReadAtSome(startSector * deviceSector, boot.data(), boot.size(), &got);
+  Status st = device_.handle.ReadAll(startSector * deviceSector, boot.data(), boot.size());
   if (st != kOk) return st;
-  if (got < boot.size()) return kErrReadFault;
   if (!FatGeometryFromBootSector(ByteView(boot.data(), boot.size()), startSector, &geometry_))
     return kErrInvalidParameter;
   volumeStart_ = startSector;

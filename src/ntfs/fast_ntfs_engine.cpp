@@ -77,10 +77,8 @@ Status CFastNtfsRecovery::OpenImage(const std::string& path, uint16_t tag) {
 Status CFastNtfsRecovery::OpenBoot(uint64_t startSector, uint64_t sectorCount, uint16_t tag) {
   const uint32_t deviceSector = DeviceSectorSize(device_);
   std::vector<uint8_t> boot(4096);
-  size_t got = 0;
-  Status st = device_.handle.ReadAtSome(startSector * deviceSector, boot.data(), boot.size(), &got);
+  Status st = device_.handle.ReadAll(startSector * deviceSector, boot.data(), boot.size());
   if (st != kOk) return st;
-  if (got < boot.size()) return kErrReadFault;
   NtfsBootSector bs;
   if (ParseNtfsBootSector(ByteView(boot.data(), boot.size()), &bs) != kOk) return kErrInvalidParameter;
   // Device and image sizes come in the device's sectors (512 bytes for an

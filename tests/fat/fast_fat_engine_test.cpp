@@ -86,12 +86,6 @@ std::string ExpectedPath(const std::string& folder) {
   return path;
 }
 
-std::string Sha256(const std::string& path) {
-  std::string out;
-  test::RunCommand("sha256sum '" + path + "'", &out);
-  return out.substr(0, 64);
-}
-
 // Scans as the scan driver does: in a fresh numbered log folder.
 Status ScanFresh(IFileRecoveryParse& engine) {
   GetScanLogStore().NewScanFolder();
@@ -133,7 +127,7 @@ TEST_P(FastFatImages, FindsDeletedFilesUnderTheirPathsAndRecoversThemByteIdentic
     // one, whose data goes on in the next free clusters.
     std::string dest = out.File(std::to_string(r.recordId));
     ASSERT_EQ(engine->Recover(&r, dest, 0), kOk) << key;
-    EXPECT_EQ(Sha256(dest), e.sha256) << key;
+    EXPECT_EQ(test::Sha256OfFile(dest), e.sha256) << key;
     EXPECT_EQ(r.intact, 1u) << key;
   }
 

@@ -15,6 +15,7 @@
 #include "ntfs/attribute_runs.h"
 #include "ntfs/mft_record.h"
 #include "platform/paths.h"
+#include "ntfs_manifest.h"
 #include "support/test_support.h"
 
 namespace mendwell {
@@ -22,40 +23,7 @@ namespace {
 
 using test::TempDir;
 
-struct Expected {
-  uint32_t record = 0;
-  uint64_t size = 0;
-  std::string sha256, path, name, note;
-  bool Has(const char* word) const { return note.find(word) != std::string::npos; }
-};
-
-std::vector<Expected> Manifest(const std::string& image) {
-  std::vector<Expected> out;
-  std::ifstream in(test::FixturePath("ntfs/" + image + ".expected"));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    Expected e;
-    std::string record, size;
-    std::getline(fields, record, '\t');
-    std::getline(fields, size, '\t');
-    std::getline(fields, e.sha256, '\t');
-    std::getline(fields, e.path, '\t');
-    std::getline(fields, e.name, '\t');
-    std::getline(fields, e.note, '\t');
-    e.record = static_cast<uint32_t>(std::stoul(record));
-    e.size = std::stoull(size);
-    out.push_back(e);
-  }
-  return out;
-}
-
-std::string Sha256(const std::string& path) {
-  std::string out;
-  test::RunCommand("sha256sum '" + path + "'", &out);
-  return out.substr(0, 64);
-}
+using Expected = test::NtfsExpected;
 
 // Scans as the scan driver does: in a fresh numbered log folder.
 Status ScanFresh(IFileRecoveryParse& engine) {
@@ -118,7 +86,7 @@ TEST_P(FastNtfsImages, FindsDeletedFilesUnderTheirPathsAndRecoversThemByteIdenti
   CopyLog log;
   engine->SetCallbacks(nullptr, CopyLog::Fn, &log, 100);
   size_t listed = 0;
-  for (const Expected& e : Manifest(image)) {
+  for (const Expected& e : test::ReadNtfsManifest(image)) {
     // Files whose names were lost with their extension records cannot be listed.
     if (e.Has("name-lost")) continue;
     ++listed;
@@ -137,7 +105,7 @@ TEST_P(FastNtfsImages, FindsDeletedFilesUnderTheirPathsAndRecoversThemByteIdenti
     EXPECT_EQ(gotPath + e.name, path);
     std::string dest = out.File(std::to_string(r.recordId));
     ASSERT_EQ(engine->Recover(&r, dest, 0), kOk) << path;
-    EXPECT_EQ(Sha256(dest), e.sha256) << path;
+    EXPECT_EQ(test::Sha256OfFile(dest), e.sha256) << path;
     EXPECT_EQ(log.finals[dest], std::vector<int32_t>{0}) << path << ": one final report, success";
   }
   EXPECT_EQ(byType.size(), listed);
@@ -160,14 +128,14 @@ TEST(FastNtfsEngine, RecoversFolderTreesLiveAndDeleted) {
   EXPECT_TRUE(byName["gone"].deleted);
 
   std::map<std::string, std::string> sums;
-  for (const Expected& e : Manifest("ntfs_mixed.img")) sums[e.path] = e.sha256;
+  for (const Expected& e : test::ReadNtfsManifest("ntfs_mixed.img")) sums[e.path] = e.sha256;
   TempDir out;
   for (const char* folder : {"docs", "gone"}) {
     ASSERT_EQ(engine->Recover(&byName[folder], out.File(folder), CountSeparators(out.path())), kOk) << folder;
   }
   for (const auto& [path, sha] : sums) {
     if (path.rfind("reuse/", 0) == 0) continue;
-    EXPECT_EQ(Sha256(out.File(path)), sha) << path;
+    EXPECT_EQ(test::Sha256OfFile(out.File(path)), sha) << path;
   }
   // A file whose record no longer holds it fails with a code, reported once.
   FileRecord moved = byName["docs"];
@@ -181,7 +149,7 @@ TEST(FastNtfsEngine, RecoversFolderTreesLiveAndDeleted) {
   // The lost folder recovers like any other.
   ASSERT_EQ(byName.count("LostFolder64"), 1u);
   ASSERT_EQ(engine->Recover(&byName["LostFolder64"], out.File("lost"), 0), kOk);
-  EXPECT_EQ(Sha256(out.File("lost/child.txt")), sums["reuse/child.txt"]);
+  EXPECT_EQ(test::Sha256OfFile(out.File("lost/child.txt")), sums["reuse/child.txt"]);
 }
 
 int32_t CancelAt(void* user, int32_t percent, int32_t, int32_t, uint64_t, uint64_t, uint64_t, int32_t) {
@@ -210,13 +178,13 @@ TEST(FastNtfsEngine, ExtractGoesToTheScanLogFolderOrToMemory) {
   std::map<std::string, FileRecord> byName;
   for (const FileRecord& r : found) byName[std::string(r.Name())] = r;
   std::map<std::string, std::string> sums;
-  for (const Expected& e : Manifest("ntfs_mixed.img")) sums[e.name] = e.sha256;
+  for (const Expected& e : test::ReadNtfsManifest("ntfs_mixed.img")) sums[e.name] = e.sha256;
 
   std::string path;
   uint32_t size = 0;
   ASSERT_EQ(engine->Extract(&byName["picture.jpg"], &path, nullptr, &size, nullptr, nullptr), kOk);
   EXPECT_EQ(path, DefaultScanLogRoot() + "/tmp.jpg");
-  EXPECT_EQ(Sha256(path), sums["picture.jpg"]);
+  EXPECT_EQ(test::Sha256OfFile(path), sums["picture.jpg"]);
 
   // A resident file to memory, cut to the buffer, with one final report.
   std::vector<uint8_t> buffer(100);
@@ -348,7 +316,7 @@ TEST(MendwellCli, ScanListsTheNtfsManifest) {
                                  test::FixturePath("ntfs/ntfs_mixed.img") + " 2>/dev/null",
                              &out),
             0);
-  for (const Expected& e : Manifest("ntfs_mixed.img")) {
+  for (const Expected& e : test::ReadNtfsManifest("ntfs_mixed.img")) {
     std::string path = e.Has("parent-reused:") ? "LostFolder64/" + e.name : e.path;
     std::string needle = "{\"path\":\"" + path + "\",\"name\":\"" + e.name + "\",\"size\":" + std::to_string(e.size);
     size_t at = out.find(needle);

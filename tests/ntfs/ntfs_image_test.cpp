@@ -12,44 +12,13 @@
 #include "ntfs/ntfs_attributes.h"
 #include "ntfs/ntfs_entry.h"
 #include "ntfs/ntfs_file_copy.h"
+#include "ntfs_manifest.h"
 #include "support/test_support.h"
 
 namespace mendwell {
 namespace {
 
-struct Expected {
-  uint32_t record = 0;
-  uint64_t size = 0;
-  std::string sha256;
-  std::string path;
-  std::string name;
-  std::string note;
-};
-
-bool Has(const std::string& note, const char* word) { return note.find(word) != std::string::npos; }
-
-// The image's deleted files (".expected") or live files of interest (".live").
-std::vector<Expected> ReadManifest(const std::string& image, const char* kind = ".expected") {
-  std::vector<Expected> out;
-  std::ifstream in(test::FixturePath("ntfs/" + image + kind));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    Expected e;
-    std::string record, size;
-    std::getline(fields, record, '\t');
-    std::getline(fields, size, '\t');
-    std::getline(fields, e.sha256, '\t');
-    std::getline(fields, e.path, '\t');
-    std::getline(fields, e.name, '\t');
-    std::getline(fields, e.note, '\t');
-    e.record = static_cast<uint32_t>(std::stoul(record));
-    e.size = std::stoull(size);
-    out.push_back(e);
-  }
-  return out;
-}
+using Expected = test::NtfsExpected;
 
 // Opens an image as the fast engine does: boot sector, geometry, MFT runs.
 class NtfsImage {
@@ -109,9 +78,7 @@ std::string CopiedSha(NtfsVolume& volume, const FileRecord& entry, const std::st
   FileCopySink sink(file);
   *result = CopyFileContent(volume, entry, sink, {}, resident);
   file.Close();
-  std::string sum;
-  if (test::RunCommand("sha256sum '" + path + "'", &sum) != 0) return "";
-  return sum.substr(0, 64);
+  return test::Sha256OfFile(path);
 }
 
 TEST(NtfsImage, DeletedFilesAreFoundAndCopiedByteForByte) {
@@ -119,7 +86,7 @@ TEST(NtfsImage, DeletedFilesAreFoundAndCopiedByteForByte) {
   int checked = 0;
   for (const char* name : {"ntfs_mixed.img", "ntfs_attrlist.img", "ntfs_4k.img"}) {
     NtfsImage image(name);
-    for (const Expected& e : ReadManifest(name)) {
+    for (const Expected& e : test::ReadNtfsManifest(name)) {
       SCOPED_TRACE(std::string(name) + " " + e.path);
       MftRecordBuffer buffer;
       ASSERT_TRUE(image.Record(e.record, buffer));
@@ -129,7 +96,7 @@ TEST(NtfsImage, DeletedFilesAreFoundAndCopiedByteForByte) {
       FileRecord entry;
       NtfsEntryLinks links;
       bool made = FillEntryFromRecord(record, sector, kEntryModeFiles, image.volume, &entry, &links);
-      if (Has(e.note, "name-lost")) {
+      if (e.Has("name-lost")) {
         // Nothing names the record any more; its content is still reachable.
         EXPECT_FALSE(made);
         entry.location = sector;
@@ -146,7 +113,7 @@ TEST(NtfsImage, DeletedFilesAreFoundAndCopiedByteForByte) {
       Status result = -1;
       bool resident = false;
       std::string sha = CopiedSha(image.volume, entry, dir.File(std::to_string(checked++)), &result, &resident);
-      if (Has(e.note, "runs-truncated")) {
+      if (e.Has("runs-truncated")) {
         EXPECT_EQ(result, kErrHandleEof);
         continue;
       }
@@ -155,7 +122,7 @@ TEST(NtfsImage, DeletedFilesAreFoundAndCopiedByteForByte) {
       if (e.note == "resident") {
         EXPECT_TRUE(resident);
       }
-      if (Has(e.note, "nonresident") || Has(e.note, "sparse")) {
+      if (e.Has("nonresident") || e.Has("sparse")) {
         EXPECT_FALSE(resident);
       }
     }
@@ -166,7 +133,7 @@ TEST(NtfsImage, DeletedFilesAreFoundAndCopiedByteForByte) {
 TEST(NtfsImage, AttributeListFilesAreFoundAndCopiedWhole) {
   test::TempDir dir;
   NtfsImage image("ntfs_attrlist.img");
-  std::vector<Expected> live = ReadManifest("ntfs_attrlist.img", ".live");
+  std::vector<Expected> live = test::ReadNtfsManifest("ntfs_attrlist.img", ".live");
   ASSERT_EQ(live.size(), 2u);
   for (const Expected& e : live) {
     SCOPED_TRACE(e.path);
@@ -185,7 +152,7 @@ TEST(NtfsImage, AttributeListFilesAreFoundAndCopiedWhole) {
     ASSERT_EQ(FindAttributeRunsInRecord(image.View(buffer), kAttrData, inBase), kOk);
     ASSERT_EQ(FindAttributeRuns(image.volume, sector, kAttrData, all), kOk);
     EXPECT_EQ(RunlistClusters(all) * image.volume.geometry.ClusterBytes(), (e.size + 511) / 512 * 512);
-    if (Has(e.note, "runs-in-extensions")) {
+    if (e.Has("runs-in-extensions")) {
       EXPECT_GT(all.size(), inBase.size());
     }
     Status result = -1;
@@ -212,7 +179,7 @@ TEST(NtfsImage, VolumeBitmapMatchesTheAllocatedClusters) {
 
 TEST(NtfsImage, ReusedParentRecordIsNoLongerItsFolder) {
   NtfsImage image("ntfs_mixed.img");
-  for (const Expected& e : ReadManifest("ntfs_mixed.img")) {
+  for (const Expected& e : test::ReadNtfsManifest("ntfs_mixed.img")) {
     if (e.note.rfind("parent-reused:", 0) != 0) continue;
     uint32_t parent = static_cast<uint32_t>(std::stoul(e.note.substr(14)));
     MftRecordBuffer buffer;

@@ -49,6 +49,12 @@ int RunCommand(const std::string& command, std::string* out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string Sha256OfFile(const std::string& path) {
+  std::string out;
+  if (RunCommand("sha256sum '" + path + "' 2>/dev/null", &out) != 0 || out.size() < 64) return "";
+  return out.substr(0, 64);
+}
+
 std::string CliPath() {
   const char* env = std::getenv("MENDWELL_CLI");
   return env ? env : std::string(MENDWELL_BINARY_DIR) + "/bin/mendwell-cli";

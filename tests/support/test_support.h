@@ -32,6 +32,9 @@ std::vector<uint8_t> ReadFile(const std::string& path);
 // standard output.
 int RunCommand(const std::string& command, std::string* out = nullptr);
 
+// The sha256 of a file as sha256sum prints it; "" when it cannot be read.
+std::string Sha256OfFile(const std::string& path);
+
 // The mendwell-cli executable of this build.
 std::string CliPath();
 
