@@ -111,6 +111,7 @@ int32_t CFastNtfsRecovery::Report(int32_t percent, int32_t secondsLeft) {
 Status CFastNtfsRecovery::Scan(const char* logName) {
   pendingFiles_.clear();
   directories_.clear();
+  reusedFolders_.clear();
   lookedUp_.clear();
   cycleBreaks_.clear();
   folderList_.clear();
@@ -138,12 +139,20 @@ Status CFastNtfsRecovery::Scan(const char* logName) {
   }
   // Files found before a failure still get their place in the tree.
   for (const PendingFile& file : pendingFiles_) {
+    if (!ParentStillHolds(file.parent, file.parentSequence)) {
+      // The folder is gone and its record holds another folder now: the
+      // file goes to a lost folder, not under that other folder.
+      reusedFolders_.insert(file.parent);
+      store_->AddRelation(FolderKey(file.parent | kReusedFolderBit, 1), file.recordId, file.number, nullptr);
+      continue;
+    }
     uint32_t depth = ParentWalk(file.parent, true, nullptr);
     store_->AddRelation(FolderKey(file.parent, depth), file.recordId, file.number, nullptr);
   }
   pendingFiles_.clear();
   if (st != kOk) return st;
   FolderPass();
+  for (uint32_t number : reusedFolders_) AddLostFolder(number, number | kReusedFolderBit);
   return Report(100, 0);
 }
 
@@ -215,7 +224,7 @@ void CFastNtfsRecovery::FilterRecord(uint8_t* bytes, uint64_t number, uint64_t s
     ApplyFixups(bytes, size, volume_.geometry.Fixups());
     uint32_t parent = kNoParent;
     FirstFileNameParent(record, &parent);
-    directories_[static_cast<uint32_t>(number)] = parent;
+    directories_[static_cast<uint32_t>(number)] = DirectoryInfo{parent, record.le16(0x10), (flags & kRecordInUse) != 0};
     return;
   }
   if (flags != 0 || number <= kLastSystemRecord) return;
@@ -230,14 +239,26 @@ void CFastNtfsRecovery::FilterRecord(uint8_t* bytes, uint64_t number, uint64_t s
   uint32_t id = slot.recordId;
   slot = entry;
   slot.recordId = id;
-  pendingFiles_.push_back({id, static_cast<uint32_t>(number), links.parentRecord});
+  pendingFiles_.push_back({id, static_cast<uint32_t>(number), links.parentRecord, links.parentSequence});
+}
+
+bool CFastNtfsRecovery::ParentStillHolds(uint32_t parent, uint16_t sequence) const {
+  auto known = directories_.find(parent);
+  // Without a sequence, or for records that are no directory of the pass,
+  // the walk decides as before (a non-directory makes a lost folder).
+  if (sequence == 0 || known == directories_.end() || parent == kRootFolderRecord) return true;
+  // Freeing a record raises its sequence number by one; a deleted folder
+  // therefore carries the reference's number or the next one.
+  const DirectoryInfo& d = known->second;
+  if (d.inUse) return d.sequence == sequence;
+  return d.sequence == sequence || d.sequence == static_cast<uint16_t>(sequence + 1);
 }
 
 bool CFastNtfsRecovery::DirectoryParent(uint32_t number, uint32_t* parent) {
   if (cycleBreaks_.count(number)) return false;
   auto known = directories_.find(number);
   if (known != directories_.end()) {
-    *parent = known->second;
+    *parent = known->second.parent;
     return true;
   }
   // Every record the pass read whole is known; others are read once.
@@ -290,18 +311,18 @@ uint32_t CFastNtfsRecovery::ParentWalk(uint32_t parent, bool listFolders, uint32
   return depth;
 }
 
-void CFastNtfsRecovery::AddLostFolder(uint32_t number) {
+void CFastNtfsRecovery::AddLostFolder(uint32_t number, uint32_t nodeId) {
   FileRecord& slot = store_->AppendRecord();
   uint32_t id = slot.recordId;
   slot.driveLetter = tag_;
   slot.sourceEngine = kSourceFastNtfs;
   slot.isFolder = 1;
   slot.intact = 1;
-  slot.nodeId = number;
+  slot.nodeId = nodeId;
   slot.clusterSize = -1;
   std::string name = "LostFolder" + std::to_string(number);
   slot.SetName(name);
-  store_->AddRelation(FolderKey(kRootFolderRecord, 0), id, number, name.c_str());
+  store_->AddRelation(FolderKey(kRootFolderRecord, 0), id, nodeId, name.c_str());
 }
 
 void CFastNtfsRecovery::FolderPass() {
@@ -315,7 +336,7 @@ void CFastNtfsRecovery::FolderPass() {
     ReadMftRecord(device_, sector, g, buffer);
     ByteView record(buffer.data(), g.recordSize);
     if (!IsFileRecord(record)) {
-      AddLostFolder(number);
+      AddLostFolder(number, number);
       continue;
     }
     ApplyFixups(buffer.data(), g.recordSize, g.Fixups());
@@ -326,7 +347,7 @@ void CFastNtfsRecovery::FolderPass() {
     // it: they go under a lost folder named by its number.
     if (!(record.le16(0x16) & kRecordDirectory) ||
         !FillEntryFromRecord(record, sector, kEntryModeFolders, volume_, &entry, &links)) {
-      AddLostFolder(number);
+      AddLostFolder(number, number);
       continue;
     }
     entry.nodeId = number;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -64,7 +65,20 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
     uint32_t recordId;
     uint32_t number;
     uint32_t parent;
+    uint16_t parentSequence;
   };
+  // A directory record of the MFT pass.
+  struct DirectoryInfo {
+    uint32_t parent;    // of its first $FILE_NAME, kNoParent without one
+    uint16_t sequence;  // its sequence number now
+    bool inUse;
+  };
+  // Lost folders for files whose folder record now holds another folder
+  // are told apart from that folder by this bit in their node number.
+  static constexpr uint32_t kReusedFolderBit = 0x80000000u;
+  // Whether a file's parent reference still names the folder it was
+  // written for: a record reused since carries another sequence number.
+  bool ParentStillHolds(uint32_t parent, uint16_t sequence) const;
 
   Status OpenBoot(uint64_t startSector, uint64_t sectorCount, uint16_t tag);
   int32_t Report(int32_t percent, int32_t secondsLeft);
@@ -78,7 +92,8 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
   // before.
   uint32_t ParentWalk(uint32_t parent, bool listFolders, uint32_t* cycleAt);
   void FolderPass();
-  void AddLostFolder(uint32_t number);
+  // "LostFolder<number>" at the root, its children filed under nodeId.
+  void AddLostFolder(uint32_t number, uint32_t nodeId);
   uint64_t KeyOf(const FileRecord* folder, int32_t depth) const;
   uint32_t DepthOf(const FileRecord& folder);
   Status CopyFile(const FileRecord& record, const std::string& path);
@@ -97,7 +112,8 @@ class CFastNtfsRecovery : public IFileRecoveryParse {
 
   // Scan state.
   std::vector<PendingFile> pendingFiles_;
-  std::unordered_map<uint32_t, uint32_t> directories_;  // directory record -> parent
+  std::unordered_map<uint32_t, DirectoryInfo> directories_;
+  std::set<uint32_t> reusedFolders_;  // parent records reused by another folder
   std::unordered_map<uint32_t, uint32_t> lookedUp_;      // records read outside the pass
   uint64_t passRecords_ = 0;                             // records the pass has read
   std::unordered_set<uint32_t> cycleBreaks_;             // folders whose parent link closes a circle

@@ -57,6 +57,7 @@ NtfsFileName ParseFileName(const NtfsAttribute& attribute) {
   const ByteView& a = attribute.bytes;
   NtfsFileName f;
   f.parentRecord = a.le32(0x18);
+  f.parentSequence = a.le16(0x1E);
   f.created = a.le64(0x20);
   f.modified = a.le64(0x28);
   f.accessed = a.le64(0x38);

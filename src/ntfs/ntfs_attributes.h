@@ -67,6 +67,7 @@ AttributeWalk LookupWalk(ByteView record, unsigned stops);
 inline constexpr uint8_t kNameSpaceWin32 = 1;
 struct NtfsFileName {
   uint32_t parentRecord = 0;
+  uint16_t parentSequence = 0;  // the parent record's sequence number when the name was written
   uint64_t created = 0;
   uint64_t modified = 0;
   uint64_t accessed = 0;

@@ -26,6 +26,7 @@ bool TakeFileName(const NtfsAttribute& attribute, int32_t mode, bool* haveEntry,
     entry->SetName(name.name);
     if (links) {
       links->parentRecord = name.parentRecord;
+      links->parentSequence = name.parentSequence;
       links->relationName = std::string(entry->Name());
     }
     return true;

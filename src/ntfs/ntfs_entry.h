@@ -17,6 +17,7 @@ inline constexpr int32_t kEntryModeFolders = 1;  // pass over folder records
 // What the engine needs besides the entry to place it in the tree.
 struct NtfsEntryLinks {
   uint32_t parentRecord = 0;  // of the first $FILE_NAME (low 32 bits)
+  uint16_t parentSequence = 0;  // the sequence number that reference carries
   std::string relationName;   // the name of the first $FILE_NAME (folders keep it in their relation)
 };
 

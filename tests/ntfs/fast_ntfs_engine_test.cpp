@@ -329,3 +329,34 @@ TEST(MendwellCli, ScanListsTheNtfsManifest) {
 
 }  // namespace
 }  // namespace mendwell
+
+namespace mendwell {
+namespace {
+
+TEST(FastNtfsEngine, AFolderRecordReusedByAnotherFolderLeavesItsFilesInALostFolder) {
+  TempDir dir;
+  const std::string image = dir.File("reused.img");
+  test::WriteFile(image, test::ReadFile(test::FixturePath("ntfs/ntfs_mixed.img")));
+  uint64_t record64 = 0;
+  {
+    auto engine = Engine(image);
+    ASSERT_NE(engine, nullptr);
+    record64 = dynamic_cast<CFastNtfsRecovery*>(engine.get())->volume().RecordSector(64);
+  }
+  // The deleted folder of reuse/child.txt had record 64, which now holds a
+  // file; make that a folder, as when a new folder takes the record.
+  Patch(image, record64 * 512 + 0x16, {0x03, 0x00});
+  auto engine = Engine(image);
+  ASSERT_NE(engine, nullptr);
+  ASSERT_EQ(ScanFresh(*engine), kOk);
+  std::map<std::string, FileRecord> tree;
+  WalkTree(*engine, nullptr, 0, "", &tree);
+  EXPECT_EQ(tree.count("LostFolder64/child.txt"), 1u);
+  EXPECT_EQ(tree.count("newfile.txt/child.txt"), 0u);
+  TempDir out;
+  ASSERT_EQ(engine->Recover(&tree["LostFolder64"], out.File("lost"), 0), kOk);
+  EXPECT_TRUE(PathExists(out.File("lost/child.txt")));
+}
+
+}  // namespace
+}  // namespace mendwell
