@@ -163,6 +163,10 @@ uint32_t DeviceSectorSize(const SectorDevice& device) {
   return geometry.bytesPerSector;
 }
 
+Status ReadVolumeStart(SectorDevice& device, uint64_t startSector, uint8_t* buffer, size_t length) {
+  return device.handle.ReadAll(startSector * DeviceSectorSize(device), buffer, length);
+}
+
 void FlushVolumeAt(int diskIndex, uint64_t startSector) {
   std::string node = PartitionNodeAt(diskIndex, startSector);
   if (node.empty()) return;

@@ -71,6 +71,10 @@ Status DiskLengthBytes(int diskIndex, uint64_t* bytes);
 // geometry cannot be read.
 uint32_t DeviceSectorSize(const SectorDevice& device);
 
+// Reads the first `length` bytes of a volume that starts at startSector
+// (in the device's own sectors). 30 when fewer bytes are there.
+Status ReadVolumeStart(SectorDevice& device, uint64_t startSector, uint8_t* buffer, size_t length);
+
 // Flushes cached writes of the mounted volume that starts at startSector of
 // disk N, so that raw reads see them. Failures are ignored: an unmounted or
 // unknown volume has nothing to flush.

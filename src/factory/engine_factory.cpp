@@ -11,9 +11,12 @@ namespace mendwell {
 
 namespace {
 
-Status ReadFirst16k(SectorDevice& device, uint64_t byteOffset, std::vector<uint8_t>* buffer) {
-  buffer->assign(kClassifyBytes, 0);
-  return device.handle.ReadAll(byteOffset, buffer->data(), buffer->size());
+// Classifies the first 16 KiB of the volume at startSector of a device.
+Status ClassifyVolumeStart(SectorDevice& device, uint64_t startSector, FileSystemClass* result) {
+  std::vector<uint8_t> first(kClassifyBytes);
+  Status st = ReadVolumeStart(device, startSector, first.data(), first.size());
+  if (st == kOk) *result = ClassifyFileSystem(ByteView(first.data(), first.size()));
+  return st;
 }
 
 // The engine for a file-system class and mode, not yet opened; null when
@@ -43,23 +46,14 @@ Status ClassifyPartition(int32_t diskIndex, uint64_t startSector, FileSystemClas
   Status st = OpenDiskDevice(disk, diskIndex);
   if (st != kOk) return st;
   FlushVolumeAt(diskIndex, startSector);
-  uint32_t bytesPerSector = DeviceSectorSize(disk);
-  std::vector<uint8_t> first;
-  st = ReadFirst16k(disk, startSector * bytesPerSector, &first);
-  if (st != kOk) return st;
-  *result = ClassifyFileSystem(ByteView(first.data(), first.size()));
-  return kOk;
+  return ClassifyVolumeStart(disk, startSector, result);
 }
 
 Status ClassifyImage(const std::string& path, FileSystemClass* result) {
   SectorDevice image;
   Status st = OpenImageDevice(image, path);
   if (st != kOk) return st;
-  std::vector<uint8_t> first;
-  st = ReadFirst16k(image, 0, &first);
-  if (st != kOk) return st;
-  *result = ClassifyFileSystem(ByteView(first.data(), first.size()));
-  return kOk;
+  return ClassifyVolumeStart(image, 0, result);
 }
 
 std::unique_ptr<IFileRecoveryParse> CreatePartitionEngine(int32_t diskIndex, uint64_t startSector,

@@ -67,7 +67,7 @@ Status CFastFatRecovery::OpenImage(const std::string& path, uint16_t tag) {
 Status CFastFatRecovery::OpenBoot(uint64_t startSector, uint64_t sectorCount, uint16_t tag) {
   uint32_t deviceSector = DeviceSectorSize(device_);
   std::vector<uint8_t> boot(4096);
-  Status st = device_.handle.ReadAll(startSector * deviceSector, boot.data(), boot.size());
+  Status st = ReadVolumeStart(device_, startSector, boot.data(), boot.size());
   if (st != kOk) return st;
   if (!FatGeometryFromBootSector(ByteView(boot.data(), boot.size()), startSector, &geometry_))
     return kErrInvalidParameter;

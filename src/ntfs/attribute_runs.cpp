@@ -11,6 +11,36 @@ namespace {
 // $ATTRIBUTE_LIST entry: 0x00 u32 type, 0x04 u16 length, 0x06 u8 name
 // length, 0x08 u64 starting VCN, 0x10 u32 + 0x14 u16 record number.
 constexpr uint32_t kListEntryMin = 0x1A;
+
+// One entry of an $ATTRIBUTE_LIST: which attribute lives in which record.
+struct ListEntry {
+  uint32_t type = 0;
+  uint8_t nameLength = 0;
+  uint64_t vcn = 0;     // first cluster of the extent it names
+  uint64_t record = 0;  // 48-bit record number
+  uint16_t id = 0;      // attribute id inside that record
+};
+
+// The entry at *pos, advancing *pos past it; false at the end of the list
+// or at an entry that does not fit in it.
+bool NextListEntry(ByteView list, size_t* pos, ListEntry* entry) {
+  if (!list.Has(*pos, kListEntryMin)) return false;
+  const size_t at = *pos;
+  const uint16_t length = list.le16(at + 4);
+  entry->type = list.le32(at);
+  if (entry->type == 0 || entry->type == kAttrEnd || length < kListEntryMin || !list.Has(at, length)) return false;
+  entry->nameLength = list.u8(at + 6);
+  entry->vcn = list.le64(at + 8);
+  entry->record = list.le32(at + 0x10) | (static_cast<uint64_t>(list.le16(at + 0x14)) << 32);
+  entry->id = list.le16(at + 0x18);
+  *pos = at + length;
+  return true;
+}
+
+// Whether a list entry names the wanted attribute (unnamed only, for $DATA).
+bool Wanted(const ListEntry& entry, uint32_t type) {
+  return entry.type == type && !(type == kAttrData && entry.nameLength != 0);
+}
 // A list larger than this is not a list of a real file (a file with a
 // million fragments needs far less).
 constexpr uint64_t kMaxListBytes = 1u << 20;
@@ -126,24 +156,17 @@ Status FindAttributeRuns(NtfsVolume& volume, uint64_t recordSector, uint32_t typ
   uint32_t ownNumber = ReadMftRecordHeader(record).recordNumber;
   MftRecordBuffer extension;
   NtfsRunlist fromList;
-  for (size_t pos = 0; e.Has(pos, kListEntryMin);) {
-    uint32_t entryType = e.le32(pos);
-    uint16_t entryLength = e.le16(pos + 4);
-    if (entryType == 0 || entryType == kAttrEnd || entryLength < kListEntryMin || !e.Has(pos, entryLength)) break;
-    uint8_t nameLength = e.u8(pos + 6);
-    uint64_t vcn = e.le64(pos + 8);
-    uint64_t number = e.le32(pos + 0x10) | (static_cast<uint64_t>(e.le16(pos + 0x14)) << 32);
-    pos += entryLength;
-    if (entryType != type || (type == kAttrData && nameLength != 0)) continue;
+  ListEntry entry;
+  for (size_t pos = 0; NextListEntry(e, &pos, &entry);) {
+    if (!Wanted(entry, type)) continue;
     NtfsAttribute extent;
-    uint64_t sector = volume.RecordSector(number);
-    if (number == ownNumber || sector == recordSector) {
-      if (FindExtent(record, type, vcn, &extent) && extent.nonResident) AppendExtent(extent, fromList);
-      continue;
+    uint64_t sector = volume.RecordSector(entry.record);
+    ByteView holder = record;
+    if (entry.record != ownNumber && sector != recordSector) {
+      if (ReadFixedRecord(*volume.device, sector, volume.geometry, extension) != kOk) continue;
+      holder = RecordView(extension, volume.geometry);
     }
-    if (ReadFixedRecord(*volume.device, sector, volume.geometry, extension) != kOk) continue;
-    ByteView ext = RecordView(extension, volume.geometry);
-    if (FindExtent(ext, type, vcn, &extent) && extent.nonResident) AppendExtent(extent, fromList);
+    if (FindExtent(holder, type, entry.vcn, &extent) && extent.nonResident) AppendExtent(extent, fromList);
   }
   if (!fromList.empty()) {
     out.insert(out.end(), fromList.begin(), fromList.end());
@@ -169,19 +192,14 @@ std::vector<std::vector<uint8_t>> ListedAttributes(NtfsVolume& volume, ByteView 
   ByteView e(entries.data(), entries.size());
   uint32_t ownNumber = ReadMftRecordHeader(record).recordNumber;
   MftRecordBuffer extension;
-  for (size_t pos = 0; e.Has(pos, kListEntryMin) && found.size() < limit;) {
-    uint32_t entryType = e.le32(pos);
-    uint16_t entryLength = e.le16(pos + 4);
-    if (entryType == 0 || entryType == kAttrEnd || entryLength < kListEntryMin || !e.Has(pos, entryLength)) break;
-    uint8_t nameLength = e.u8(pos + 6);
-    uint64_t vcn = e.le64(pos + 8);
-    uint64_t number = e.le32(pos + 0x10) | (static_cast<uint64_t>(e.le16(pos + 0x14)) << 32);
-    uint16_t id = e.le16(pos + 0x18);
-    pos += entryLength;
-    if (entryType != type || (type == kAttrData && nameLength != 0)) continue;
-    uint64_t sector = volume.RecordSector(number);
+  ListEntry entry;
+  for (size_t pos = 0; found.size() < limit && NextListEntry(e, &pos, &entry);) {
+    if (!Wanted(entry, type)) continue;
+    const uint64_t vcn = entry.vcn;
+    const uint16_t id = entry.id;
+    uint64_t sector = volume.RecordSector(entry.record);
     ByteView holder = record;
-    if (number != ownNumber && sector != recordSector) {
+    if (entry.record != ownNumber && sector != recordSector) {
       if (ReadFixedRecord(*volume.device, sector, volume.geometry, extension) != kOk) continue;
       holder = RecordView(extension, volume.geometry);
     }

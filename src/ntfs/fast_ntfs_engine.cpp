@@ -77,7 +77,7 @@ Status CFastNtfsRecovery::OpenImage(const std::string& path, uint16_t tag) {
 Status CFastNtfsRecovery::OpenBoot(uint64_t startSector, uint64_t sectorCount, uint16_t tag) {
   const uint32_t deviceSector = DeviceSectorSize(device_);
   std::vector<uint8_t> boot(4096);
-  Status st = device_.handle.ReadAll(startSector * deviceSector, boot.data(), boot.size());
+  Status st = ReadVolumeStart(device_, startSector, boot.data(), boot.size());
   if (st != kOk) return st;
   NtfsBootSector bs;
   if (ParseNtfsBootSector(ByteView(boot.data(), boot.size()), &bs) != kOk) return kErrInvalidParameter;
